@@ -1,0 +1,8 @@
+// The Win32 API as this platform provides it.
+#pragma once
+#include <windef.h>
+#include <winerror.h>
+#include <winbase.h>
+#include <winnls.h>
+#include <winreg.h>
+#include <winver.h>

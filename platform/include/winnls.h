@@ -1,0 +1,3 @@
+// placeholder
+#pragma once
+#include <windef.h>

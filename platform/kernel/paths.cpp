@@ -1,0 +1,41 @@
+#include "paths.h"
+
+#include <cerrno>
+#include <windows.h>
+
+namespace twk {
+
+std::string NativePath(const char *path)
+{
+    std::string native = path ? path : "";
+    for (char &c : native)
+        if (c == '\\')
+            c = '/';
+    return native;
+}
+
+unsigned long Win32ErrorFromErrno(int err)
+{
+    switch (err) {
+    case 0: return ERROR_SUCCESS;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EMFILE:
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOSPC: return ERROR_DISK_FULL;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    case EBUSY: return ERROR_BUSY;
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    default: return ERROR_INVALID_FUNCTION;
+    }
+}
+
+} // namespace twk

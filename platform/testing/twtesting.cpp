@@ -1,0 +1,126 @@
+#include "twtesting.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace twtest {
+
+TempDir::TempDir()
+{
+    const char *base = getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/twtest.XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data()))
+        throw std::runtime_error("mkdtemp failed: " + std::string(strerror(errno)));
+    m_path = buf.data();
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+ScopedEnv::ScopedEnv(const char *name, const char *value) : m_name(name)
+{
+    if (const char *old = getenv(name)) {
+        m_hadOld = true;
+        m_old = old;
+    }
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (m_hadOld)
+        setenv(m_name.c_str(), m_old.c_str(), 1);
+    else
+        unsetenv(m_name.c_str());
+}
+
+ScratchRegistry::ScratchRegistry()
+    : m_path(m_dir.file("registry.db")), m_env("TARNWICK_REGISTRY", m_path.c_str())
+{
+}
+
+ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string &workingDir)
+{
+    ProcessResult result;
+    int pipefd[2];
+    if (pipe(pipefd) != 0)
+        return result;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipefd[1], 1);
+        dup2(pipefd[1], 2);
+        close(pipefd[0]);
+        close(pipefd[1]);
+        int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0)
+            dup2(devnull, 0);
+        if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
+            _exit(127);
+        std::vector<char *> args;
+        for (const auto &a : argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(pipefd[1]);
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(pipefd[0], buf, sizeof buf)) > 0)
+        result.output.append(buf, static_cast<size_t>(n));
+    close(pipefd[0]);
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid) {
+        if (WIFEXITED(status))
+            result.exitCode = WEXITSTATUS(status);
+        else if (WIFSIGNALED(status))
+            result.exitCode = -WTERMSIG(status);
+    }
+    return result;
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string &path, const std::string &content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+bool FileExists(const std::string &path)
+{
+    return access(path.c_str(), F_OK) == 0;
+}
+
+std::string BinPath(const std::string &name)
+{
+    return std::string(TW_BIN_DIR) + "/" + name;
+}
+
+std::string TestPath(const std::string &name)
+{
+    return std::string(TW_TEST_DIR) + "/" + name;
+}
+
+} // namespace twtest

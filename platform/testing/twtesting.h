@@ -1,0 +1,65 @@
+// Test support shared by every test program: scratch directories, environment
+// overrides and child processes.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace twtest {
+
+// A fresh directory under $TMPDIR, removed with its contents on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return m_path; }
+    std::string file(const std::string &name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// Sets (or with a null value unsets) an environment variable for the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const char *value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_hadOld = false;
+};
+
+// A registry database of its own for the scope: TARNWICK_REGISTRY points into a scratch directory.
+class ScratchRegistry {
+public:
+    ScratchRegistry();
+    const std::string &path() const { return m_path; }
+
+private:
+    TempDir m_dir;
+    std::string m_path;
+    ScopedEnv m_env;
+};
+
+struct ProcessResult {
+    int exitCode = -1;     // exit status, or -signal when killed by a signal
+    std::string output;    // standard output and standard error, interleaved
+};
+
+// Runs a program to its end with the given arguments (argv[0] is the program path).
+ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string &workingDir = "");
+
+std::string ReadFile(const std::string &path);
+void WriteFile(const std::string &path, const std::string &content);
+bool FileExists(const std::string &path);
+
+// Paths of the build's output directories.
+std::string BinPath(const std::string &name);
+std::string TestPath(const std::string &name);
+
+} // namespace twtest
