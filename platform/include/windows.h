@@ -6,3 +6,4 @@
 #include <winnls.h>
 #include <winreg.h>
 #include <winver.h>
+#include <winuser.h>

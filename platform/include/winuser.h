@@ -1,0 +1,3 @@
+// Window-system declarations.
+#pragma once
+#include <windef.h>
