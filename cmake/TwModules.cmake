@@ -22,4 +22,7 @@ function(tw_add_platform_library name)
   target_include_directories(tw${name} PUBLIC ${PROJECT_SOURCE_DIR}/platform/include)
   target_link_libraries(tw${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
   target_link_options(tw${name} PRIVATE -Wl,--no-undefined)
+  # The platform converts paths itself; the C runtime's names stay glibc's here,
+  # so Qt and std:: members named remove or rename are left alone.
+  target_compile_definitions(tw${name} PRIVATE TW_NO_CRT_REDIRECTS)
 endfunction()

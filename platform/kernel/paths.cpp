@@ -1,6 +1,8 @@
 #include "paths.h"
 
 #include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <windows.h>
 
 namespace twk {
@@ -36,6 +38,34 @@ unsigned long Win32ErrorFromErrno(int err)
     case EISDIR: return ERROR_ACCESS_DENIED;
     default: return ERROR_INVALID_FUNCTION;
     }
+}
+
+unsigned long Win32PathError(int err, const std::string &nativePath)
+{
+    if (err == ENOENT) {
+        if (nativePath.empty())
+            return ERROR_PATH_NOT_FOUND;
+        std::string parent = nativePath;
+        while (parent.size() > 1 && parent.back() == '/')
+            parent.pop_back();
+        size_t slash = parent.rfind('/');
+        if (slash == std::string::npos)
+            return ERROR_FILE_NOT_FOUND; // relative to the current directory, which exists
+        parent.resize(slash == 0 ? 1 : slash);
+        struct stat st;
+        if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return ERROR_PATH_NOT_FOUND;
+        return ERROR_FILE_NOT_FOUND;
+    }
+    return Win32ErrorFromErrno(err);
+}
+
+unsigned long CopyOutString(const std::string &text, char *buffer, unsigned long size)
+{
+    if (!buffer || text.size() + 1 > size)
+        return static_cast<unsigned long>(text.size() + 1);
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<unsigned long>(text.size());
 }
 
 } // namespace twk

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <filesystem>
 #include <fcntl.h>
+#include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,6 +94,79 @@ ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string
             result.exitCode = -WTERMSIG(status);
     }
     return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string> &argv, const std::string &logPath,
+                                     const std::string &workingDir)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+            close(log);
+        }
+        int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0)
+            dup2(devnull, 0);
+        if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
+            _exit(127);
+        std::vector<char *> args;
+        for (const auto &a : argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    m_pid = pid;
+}
+
+BackgroundProcess::~BackgroundProcess()
+{
+    stop();
+}
+
+bool BackgroundProcess::running()
+{
+    if (m_pid <= 0)
+        return false;
+    int status = 0;
+    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        m_pid = -1;
+        return false;
+    }
+    return true;
+}
+
+int BackgroundProcess::stop()
+{
+    if (m_pid <= 0)
+        return m_status;
+    kill(m_pid, SIGTERM);
+    for (int i = 0; i < 200; ++i) {
+        if (!running())
+            return m_status;
+        usleep(10000);
+    }
+    kill(m_pid, SIGKILL);
+    int status = 0;
+    waitpid(m_pid, &status, 0);
+    m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    m_pid = -1;
+    return m_status;
+}
+
+bool WaitForFile(const std::string &path, int timeoutMs)
+{
+    for (int waited = 0; waited <= timeoutMs; waited += 10) {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && st.st_size > 0)
+            return true;
+        usleep(10000);
+    }
+    return false;
 }
 
 std::string ReadFile(const std::string &path)

@@ -54,6 +54,26 @@ struct ProcessResult {
 // Runs a program to its end with the given arguments (argv[0] is the program path).
 ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string &workingDir = "");
 
+// A program running in the background for the scope (a server under test). Its
+// output goes to a file; the destructor ends it with SIGTERM, then SIGKILL.
+class BackgroundProcess {
+public:
+    BackgroundProcess(const std::vector<std::string> &argv, const std::string &logPath,
+                      const std::string &workingDir = "");
+    ~BackgroundProcess();
+    BackgroundProcess(const BackgroundProcess &) = delete;
+    BackgroundProcess &operator=(const BackgroundProcess &) = delete;
+    bool running();
+    int stop(); // exit status as RunProcess reports it
+
+private:
+    int m_pid = -1;
+    int m_status = -1;
+};
+
+// Polls until the file exists and is not empty, or the time-out passes.
+bool WaitForFile(const std::string &path, int timeoutMs);
+
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &content);
 bool FileExists(const std::string &path);
