@@ -11,7 +11,8 @@ function(tw_add_resources target rcfile)
   get_filename_component(rcdir ${rcabs} DIRECTORY)
   set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rcname}.res)
   set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rcname}_rsrc.S)
-  set(flags --preprocessor=cpp --preprocessor-arg=-xc --preprocessor-arg=-DRC_INVOKED
+  # Scripts are UTF-8, the ANSI code page here.
+  set(flags --preprocessor=cpp --preprocessor-arg=-xc --preprocessor-arg=-DRC_INVOKED --codepage=65001
             -I ${rcdir} -I ${PROJECT_SOURCE_DIR}/platform/include)
   foreach(dir ${ARG_INCLUDES})
     list(APPEND flags -I ${dir})
@@ -25,7 +26,9 @@ function(tw_add_resources target rcfile)
     DEPENDS ${rcabs} ${ARG_DEPENDS}
     COMMENT "Compiling resources ${rcfile}"
     VERBATIM)
-  file(WRITE ${asm}.in "\t.section .rsrc,\"\",@progbits\n\t.incbin \"${res}\"\n\t.section .note.GNU-stack,\"\",@progbits\n")
+  # DWORD-aligned, so that the .res streams of several scripts linked into one
+  # module concatenate into one valid stream.
+  file(WRITE ${asm}.in "\t.section .rsrc,\"\",@progbits\n\t.p2align 2\n\t.incbin \"${res}\"\n\t.section .note.GNU-stack,\"\",@progbits\n")
   configure_file(${asm}.in ${asm} COPYONLY)
   set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${res})
   target_sources(${target} PRIVATE ${asm})

@@ -1,0 +1,20 @@
+// Reading one named section of an ELF64 file without loading it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace twk {
+
+enum class SectionRead {
+    Found,      // the section's bytes are in `out`
+    Missing,    // the file is readable but holds no such section (or is no valid ELF64 file)
+    FileError,  // the file could not be opened or read; the Win32 error says why
+};
+
+// Reads the contents of section `name` of the ELF64 little-endian file at `path`
+// (a native path). Every offset and size is checked against the file's size.
+SectionRead ReadElfSection(const std::string &path, const char *name, std::vector<uint8_t> &out,
+                           unsigned long &win32Error);
+
+} // namespace twk
