@@ -4,6 +4,10 @@
 #include <winerror.h>
 #include <winbase.h>
 #include <winnls.h>
+#include <wingdi.h>
+#include <winuser.h>
 #include <winreg.h>
 #include <winver.h>
-#include <winuser.h>
+#ifndef RC_INVOKED
+#include <objbase.h>
+#endif

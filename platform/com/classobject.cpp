@@ -1,0 +1,96 @@
+// Object creation: built-in classes first, then registered in-process servers.
+#include "apartment.h"
+#include "builtin_classes.h"
+#include "inproc_servers.h"
+
+#include <atomic>
+#include <new>
+#include <objbase.h>
+
+namespace {
+
+// The class factory that serves a built-in class through its creation function.
+class CBuiltinClassFactory final : public IClassFactory {
+public:
+    explicit CBuiltinClassFactory(twcom::CreateInstanceFunction create) : m_create(create) {}
+
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *ppv = static_cast<IClassFactory *>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        ULONG refs = --m_refs;
+        if (refs == 0)
+            delete this;
+        return refs;
+    }
+    STDMETHODIMP CreateInstance(IUnknown *pUnkOuter, REFIID riid, void **ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (pUnkOuter && riid != IID_IUnknown)
+            return CLASS_E_NOAGGREGATION;
+        return m_create(pUnkOuter, riid, ppv);
+    }
+    // The libraries holding built-in classes are never unloaded.
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+
+private:
+    std::atomic<ULONG> m_refs{1};
+    twcom::CreateInstanceFunction m_create;
+};
+
+} // namespace
+
+STDAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid, LPVOID *ppv)
+{
+    if (!ppv)
+        return E_INVALIDARG;
+    *ppv = nullptr;
+    if (!twcom::ThreadCanUseCom())
+        return CO_E_NOTINITIALIZED;
+    // Every class here, built-in or registered, is an in-process server.
+    if (!(dwClsContext & CLSCTX_INPROC_SERVER))
+        return REGDB_E_CLASSNOTREG;
+
+    if (twcom::CreateInstanceFunction create = twcom::FindBuiltinClass(rclsid)) {
+        auto *factory = new (std::nothrow) CBuiltinClassFactory(create);
+        if (!factory)
+            return E_OUTOFMEMORY;
+        HRESULT hr = factory->QueryInterface(riid, ppv);
+        factory->Release();
+        return hr;
+    }
+    return twcom::GetRegisteredClassObject(rclsid, riid, ppv);
+}
+
+STDAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID *ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    IClassFactory *factory = nullptr;
+    HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory,
+                                  reinterpret_cast<void **>(&factory));
+    if (FAILED(hr))
+        return hr;
+    hr = factory->CreateInstance(pUnkOuter, riid, ppv);
+    factory->Release();
+    return hr;
+}
+
+STDAPI_(void) CoFreeUnusedLibraries(void)
+{
+    twcom::FreeUnusedServers();
+}

@@ -1,0 +1,50 @@
+// regsvr32 [/u] [/s] <module>...: calls each module's DllRegisterServer, or
+// DllUnregisterServer with /u, and says what happened (nothing with /s).
+// Stops at the first module that fails; the exit code says how it failed.
+#include "regsvr32.h"
+
+#include <cstdio>
+#include <objbase.h>
+
+namespace {
+
+void Usage()
+{
+    printf("Usage: regsvr32 [/u] [/s] <module>...\n"
+           "  /u  Unregister the server (calls DllUnregisterServer)\n"
+           "  /s  Silent: display no messages\n");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    regsvr32::Options options;
+    std::string error;
+    if (!regsvr32::ParseArguments(argc, argv, options, error)) {
+        if (!options.silent) {
+            fprintf(stderr, "%s\n", error.c_str());
+            Usage();
+        }
+        return regsvr32::kFailArgs;
+    }
+    if (options.help) {
+        Usage();
+        return regsvr32::kSuccess;
+    }
+
+    const HRESULT hrInit = CoInitialize(nullptr);
+    if (FAILED(hrInit)) {
+        if (!options.silent)
+            fprintf(stderr, "CoInitialize failed with error code 0x%08x.\n", unsigned(hrInit));
+        return regsvr32::kFailOle;
+    }
+    regsvr32::ExitCode result = regsvr32::kSuccess;
+    for (const std::string &module : options.modules) {
+        result = regsvr32::RegisterModule(module, options);
+        if (result != regsvr32::kSuccess)
+            break;
+    }
+    CoUninitialize();
+    return result;
+}
