@@ -1,0 +1,4 @@
+// Definitions of the DirectShow interface, class and media type identifiers.
+#include <initguid.h>
+#include <strmif.h>
+#include <uuids.h>
