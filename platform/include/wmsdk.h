@@ -1,0 +1,4 @@
+// Windows Media Format SDK.
+#pragma once
+#include <windows.h>
+#include <wmsdkidl.h>

@@ -1,0 +1,116 @@
+#include "filesink.h"
+
+#include <new>
+#include <nserror.h>
+
+#include "averror.h"
+#include "kernel/paths.h"
+#include "samplebuffer.h"
+#include "text.h"
+
+extern "C" {
+#include <libavformat/avio.h>
+}
+
+namespace twwmf {
+
+FileSink::~FileSink()
+{
+    CloseFile();
+}
+
+STDMETHODIMP FileSink::QueryInterface(REFIID riid, void **ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IWMWriterSink || riid == IID_IWMWriterFileSink) {
+        *ppv = static_cast<IWMWriterFileSink *>(this);
+        AddRefImpl();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP FileSink::OnHeader(INSSBuffer *) { return S_OK; }
+
+STDMETHODIMP FileSink::IsRealTime(BOOL *pfRealTime)
+{
+    if (!pfRealTime)
+        return E_POINTER;
+    *pfRealTime = FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP FileSink::AllocateDataUnit(DWORD cbDataUnit, INSSBuffer **ppDataUnit)
+{
+    return SampleBuffer::Create(cbDataUnit, ppDataUnit);
+}
+
+STDMETHODIMP FileSink::OnDataUnit(INSSBuffer *) { return S_OK; }
+
+STDMETHODIMP FileSink::OnEndWriting() { return S_OK; }
+
+STDMETHODIMP FileSink::Open(const WCHAR *pwszFilename)
+{
+    if (!pwszFilename)
+        return E_POINTER;
+    std::u16string name = WideString(pwszFilename);
+    if (name.empty())
+        return NS_E_INVALID_NAME;
+    std::string path = twk::NativePath(Utf8(name).c_str());
+    if (path.empty())
+        return NS_E_INVALID_NAME;
+
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_inUse)
+        return NS_E_INVALID_REQUEST;
+    CloseFile();
+    // The file protocol takes the rest of the URL as the path, unescaped.
+    std::string url = "file:" + path;
+    AVIOContext *io = nullptr;
+    int err = avio_open(&io, url.c_str(), AVIO_FLAG_WRITE);
+    if (err < 0)
+        return HResultFromAVError(err, path);
+    m_io = io;
+    m_path = path;
+    return S_OK;
+}
+
+AVIOContext *FileSink::BeginUse()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_io || m_inUse)
+        return nullptr;
+    m_inUse = true;
+    return m_io;
+}
+
+HRESULT FileSink::EndUse()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_inUse = false;
+    return CloseFile();
+}
+
+HRESULT FileSink::CloseFile()
+{
+    if (!m_io)
+        return S_OK;
+    avio_flush(m_io);
+    int err = m_io->error;
+    int closeErr = avio_closep(&m_io);
+    if (err >= 0)
+        err = closeErr;
+    return err < 0 ? HResultFromAVError(err, m_path) : S_OK;
+}
+
+} // namespace twwmf
+
+extern "C" HRESULT STDAPICALLTYPE WMCreateWriterFileSink(IWMWriterFileSink **ppSink)
+{
+    if (!ppSink)
+        return E_POINTER;
+    *ppSink = new (std::nothrow) twwmf::FileSink();
+    return *ppSink ? S_OK : E_OUTOFMEMORY;
+}

@@ -1,0 +1,74 @@
+#include "samplebuffer.h"
+
+#include <new>
+
+namespace twwmf {
+
+HRESULT SampleBuffer::Create(DWORD maxLength, INSSBuffer **ppBuffer)
+{
+    if (!ppBuffer)
+        return E_POINTER;
+    *ppBuffer = nullptr;
+    // One byte at least, so that GetBuffer always has memory to point at.
+    std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[maxLength ? maxLength : 1]);
+    if (!data)
+        return E_OUTOFMEMORY;
+    *ppBuffer = new (std::nothrow) SampleBuffer(std::move(data), maxLength);
+    return *ppBuffer ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP SampleBuffer::QueryInterface(REFIID riid, void **ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_INSSBuffer) {
+        *ppv = static_cast<INSSBuffer *>(this);
+        AddRefImpl();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP SampleBuffer::GetLength(DWORD *pdwLength)
+{
+    if (!pdwLength)
+        return E_POINTER;
+    *pdwLength = m_length;
+    return S_OK;
+}
+
+STDMETHODIMP SampleBuffer::SetLength(DWORD dwLength)
+{
+    if (dwLength > m_maxLength)
+        return E_INVALIDARG;
+    m_length = dwLength;
+    return S_OK;
+}
+
+STDMETHODIMP SampleBuffer::GetMaxLength(DWORD *pdwLength)
+{
+    if (!pdwLength)
+        return E_POINTER;
+    *pdwLength = m_maxLength;
+    return S_OK;
+}
+
+STDMETHODIMP SampleBuffer::GetBuffer(BYTE **ppdwBuffer)
+{
+    if (!ppdwBuffer)
+        return E_POINTER;
+    *ppdwBuffer = m_data.get();
+    return S_OK;
+}
+
+STDMETHODIMP SampleBuffer::GetBufferAndLength(BYTE **ppdwBuffer, DWORD *pdwLength)
+{
+    if (!ppdwBuffer || !pdwLength)
+        return E_POINTER;
+    *ppdwBuffer = m_data.get();
+    *pdwLength = m_length;
+    return S_OK;
+}
+
+} // namespace twwmf

@@ -1,0 +1,35 @@
+// INSSBuffer over memory of its own: the writer's sample buffers.
+#pragma once
+#include <memory>
+#include <wmsdkidl.h>
+
+#include "refcount.h"
+
+namespace twwmf {
+
+class SampleBuffer final : public INSSBuffer, public RefCounted<SampleBuffer> {
+public:
+    // A buffer of maxLength bytes whose length starts at maxLength.
+    static HRESULT Create(DWORD maxLength, INSSBuffer **ppBuffer);
+
+    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
+    TWWMF_REFCOUNT_METHODS
+
+    STDMETHOD(GetLength)(DWORD *pdwLength) override;
+    STDMETHOD(SetLength)(DWORD dwLength) override;
+    STDMETHOD(GetMaxLength)(DWORD *pdwLength) override;
+    STDMETHOD(GetBuffer)(BYTE **ppdwBuffer) override;
+    STDMETHOD(GetBufferAndLength)(BYTE **ppdwBuffer, DWORD *pdwLength) override;
+
+private:
+    SampleBuffer(std::unique_ptr<BYTE[]> data, DWORD maxLength)
+        : m_data(std::move(data)), m_maxLength(maxLength), m_length(maxLength)
+    {
+    }
+
+    std::unique_ptr<BYTE[]> m_data;
+    DWORD m_maxLength;
+    DWORD m_length;
+};
+
+} // namespace twwmf

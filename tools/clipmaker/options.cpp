@@ -1,0 +1,124 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+const char kUsage[] =
+    "usage: clipmaker --out FILE.asf [options]\n"
+    "Encodes a test clip: a moving test pattern (WMV) and a tone (WMA) in an ASF file.\n"
+    "  --out FILE        output file (required)\n"
+    "  --seconds N       duration in seconds, up to 3600 (default 10)\n"
+    "  --size WxH        picture size, even numbers from 16 to 4096 (default 320x240)\n"
+    "  --fps N           frame rate, 1 to 120 (default 25)\n"
+    "  --gop N           key-frame interval in frames (default: the frame rate)\n"
+    "  --title TEXT      clip title (ASF Title)\n"
+    "  --codec wmv1|wmv2 video codec (default wmv2)\n"
+    "  --tone HZ         tone frequency, 20 to 20000 (default 1000)\n"
+    "  --no-audio        video only\n"
+    "  --no-video        audio only\n"
+    "  --help            this text\n";
+
+namespace {
+
+bool ToLong(const char *text, long lo, long hi, long &out)
+{
+    errno = 0;
+    char *end = nullptr;
+    long v = strtol(text, &end, 10);
+    if (errno || end == text || *end || v < lo || v > hi)
+        return false;
+    out = v;
+    return true;
+}
+
+} // namespace
+
+bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string &error)
+{
+    help = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string opt = argv[i];
+        if (opt == "--help" || opt == "-h") {
+            help = true;
+            return true;
+        }
+        if (opt == "--no-audio") {
+            spec.audio = false;
+            continue;
+        }
+        if (opt == "--no-video") {
+            spec.video = false;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            error = "option " + opt + " needs a value";
+            return false;
+        }
+        const char *value = argv[++i];
+        long n = 0;
+        if (opt == "--out") {
+            spec.out = value;
+        } else if (opt == "--seconds") {
+            char *end = nullptr;
+            errno = 0;
+            double s = strtod(value, &end);
+            if (errno || end == value || *end || !(s > 0.0) || s > 3600.0) {
+                error = std::string("--seconds wants a number above 0 and up to 3600, not '") + value + "'";
+                return false;
+            }
+            spec.seconds = s;
+        } else if (opt == "--size") {
+            const char *x = strchr(value, 'x');
+            long w = 0, h = 0;
+            if (!x || !ToLong(std::string(value, x).c_str(), 16, 4096, w) || !ToLong(x + 1, 16, 4096, h) || w % 2 ||
+                h % 2) {
+                error = std::string("--size wants WIDTHxHEIGHT with even numbers from 16 to 4096, not '") + value +
+                        "'";
+                return false;
+            }
+            spec.width = static_cast<int>(w);
+            spec.height = static_cast<int>(h);
+        } else if (opt == "--fps") {
+            if (!ToLong(value, 1, 120, n)) {
+                error = std::string("--fps wants a whole number from 1 to 120, not '") + value + "'";
+                return false;
+            }
+            spec.fps = static_cast<int>(n);
+        } else if (opt == "--gop") {
+            if (!ToLong(value, 1, 100000, n)) {
+                error = std::string("--gop wants a whole number of frames from 1 to 100000, not '") + value + "'";
+                return false;
+            }
+            spec.gop = static_cast<int>(n);
+        } else if (opt == "--title") {
+            spec.title = value;
+        } else if (opt == "--codec") {
+            spec.videoCodec = value;
+            if (spec.videoCodec != "wmv1" && spec.videoCodec != "wmv2") {
+                error = std::string("--codec wants wmv1 or wmv2, not '") + value + "'";
+                return false;
+            }
+        } else if (opt == "--tone") {
+            if (!ToLong(value, 20, 20000, n)) {
+                error = std::string("--tone wants a frequency from 20 to 20000, not '") + value + "'";
+                return false;
+            }
+            spec.toneHz = static_cast<int>(n);
+        } else {
+            error = "unknown option " + opt;
+            return false;
+        }
+    }
+    if (spec.out.empty()) {
+        error = "--out is required";
+        return false;
+    }
+    if (!spec.video && !spec.audio) {
+        error = "--no-audio and --no-video leave nothing to encode";
+        return false;
+    }
+    if (spec.gop == 0)
+        spec.gop = spec.fps;
+    return true;
+}

@@ -1,0 +1,11 @@
+// Command line of clipmaker.
+#pragma once
+#include <string>
+
+#include "clip.h"
+
+extern const char kUsage[];
+
+// Parses argv into spec. Returns false with a message for a bad command line;
+// sets help when --help was asked for.
+bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string &error);
