@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds what changed and runs the whole test suite with ctest.
+#   tools/test.sh                 the normal build (build/)
+#   tools/test.sh --asan          AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
+#   tools/test.sh --tsan          ThreadSanitizer (build-tsan/)
+# Anything after the option goes to ctest, e.g. tools/test.sh -L settings
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+dir=build
+sanitize=""
+case "${1:-}" in
+  --asan) dir=build-asan; sanitize="address,undefined"; shift ;;
+  --tsan) dir=build-tsan; sanitize="thread"; shift ;;
+esac
+
+if [ ! -f "$dir/CMakeCache.txt" ]; then
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_SANITIZE="$sanitize" >/dev/null
+fi
+cmake --build "$dir" -j"$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" "$@"
