@@ -56,6 +56,35 @@ ScratchRegistry::ScratchRegistry()
 {
 }
 
+namespace {
+
+// In a forked child: output to outFd, no input, the working directory, then the
+// program. Never returns.
+[[noreturn]] void ExecChild(const std::vector<std::string> &argv, int outFd, const std::string &workingDir)
+{
+    dup2(outFd, 1);
+    dup2(outFd, 2);
+    close(outFd);
+    int devnull = open("/dev/null", O_RDONLY);
+    if (devnull >= 0)
+        dup2(devnull, 0);
+    if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
+        _exit(127);
+    std::vector<char *> args;
+    for (const auto &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+int ExitCodeOf(int status)
+{
+    return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1;
+}
+
+} // namespace
+
 ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string &workingDir)
 {
     ProcessResult result;
@@ -64,21 +93,8 @@ ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string
         return result;
     pid_t pid = fork();
     if (pid == 0) {
-        dup2(pipefd[1], 1);
-        dup2(pipefd[1], 2);
         close(pipefd[0]);
-        close(pipefd[1]);
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0)
-            dup2(devnull, 0);
-        if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
-            _exit(127);
-        std::vector<char *> args;
-        for (const auto &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        ExecChild(argv, pipefd[1], workingDir);
     }
     close(pipefd[1]);
     char buf[4096];
@@ -87,12 +103,8 @@ ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string
         result.output.append(buf, static_cast<size_t>(n));
     close(pipefd[0]);
     int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid) {
-        if (WIFEXITED(status))
-            result.exitCode = WEXITSTATUS(status);
-        else if (WIFSIGNALED(status))
-            result.exitCode = -WTERMSIG(status);
-    }
+    if (pid > 0 && waitpid(pid, &status, 0) == pid)
+        result.exitCode = ExitCodeOf(status);
     return result;
 }
 
@@ -102,22 +114,9 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string> &argv, const
     pid_t pid = fork();
     if (pid == 0) {
         int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (log >= 0) {
-            dup2(log, 1);
-            dup2(log, 2);
-            close(log);
-        }
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0)
-            dup2(devnull, 0);
-        if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
-            _exit(127);
-        std::vector<char *> args;
-        for (const auto &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        if (log < 0)
+            log = open("/dev/null", O_WRONLY);
+        ExecChild(argv, log, workingDir);
     }
     m_pid = pid;
 }
@@ -133,7 +132,7 @@ bool BackgroundProcess::running()
         return false;
     int status = 0;
     if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        m_status = ExitCodeOf(status);
         m_pid = -1;
         return false;
     }
@@ -153,7 +152,7 @@ int BackgroundProcess::stop()
     kill(m_pid, SIGKILL);
     int status = 0;
     waitpid(m_pid, &status, 0);
-    m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    m_status = ExitCodeOf(status);
     m_pid = -1;
     return m_status;
 }
