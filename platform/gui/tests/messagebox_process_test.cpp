@@ -1,0 +1,116 @@
+// Message boxes in child processes: the UI script and log, and a clean exit with
+// the Qt thread running.
+#include <twtesting.h>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+struct ChildRun {
+    int exitCode = -1;
+    bool exitedInTime = false;
+    std::string output;
+};
+
+// Runs the child to its end, giving up (and killing it) after timeoutMs.
+ChildRun RunChild(const std::vector<std::string> &args, const twtest::TempDir &dir, int timeoutMs = 20000)
+{
+    std::vector<std::string> argv{twtest::TestPath("gui_msgbox_child")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::string log = dir.file("child-output.txt");
+    ChildRun run;
+    twtest::BackgroundProcess child(argv, log);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (child.running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    run.exitedInTime = !child.running();
+    run.exitCode = child.stop();
+    run.output = twtest::ReadFile(log);
+    return run;
+}
+
+TEST(MessageBoxProcess, ScriptAnswersWithDefaultAndLogEscapes)
+{
+    twtest::TempDir dir;
+    twtest::WriteFile(dir.file("script.txt"), "");
+    twtest::ScopedEnv script("TARNWICK_UI_SCRIPT", dir.file("script.txt").c_str());
+    twtest::ScopedEnv log("TARNWICK_UI_LOG", dir.file("ui.log").c_str());
+    ChildRun run = RunChild({"boxes",
+                             std::to_string(MB_YESNO | MB_DEFBUTTON2), "Save\tas", "Line one\nline two \\ end",
+                             std::to_string(MB_OKCANCEL | MB_ICONERROR), "-", "plain",
+                             std::to_string(MB_ABORTRETRYIGNORE | MB_DEFBUTTON3), "Copy", "again?"},
+                            dir);
+    ASSERT_TRUE(run.exitedInTime) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output, "7\n1\n5\n");
+    EXPECT_EQ(twtest::ReadFile(dir.file("ui.log")),
+              "messagebox\tSave\\tas\tLine one\\nline two \\\\ end\tIDNO\n"
+              "messagebox\tError\tplain\tIDOK\n"
+              "messagebox\tCopy\tagain?\tIDIGNORE\n");
+}
+
+TEST(MessageBoxProcess, TwoProcessesAppendWholeLines)
+{
+    twtest::TempDir dir;
+    twtest::WriteFile(dir.file("script.txt"), "");
+    twtest::ScopedEnv script("TARNWICK_UI_SCRIPT", dir.file("script.txt").c_str());
+    twtest::ScopedEnv log("TARNWICK_UI_LOG", dir.file("ui.log").c_str());
+    std::string longText(3000, 'x');
+    std::vector<std::string> args{"boxes"};
+    for (int i = 0; i < 100; ++i)
+        args.insert(args.end(), {"0", "C", longText});
+    std::thread other([&] {
+        twtest::TempDir otherDir;
+        RunChild(args, otherDir);
+    });
+    ChildRun run = RunChild(args, dir);
+    other.join();
+    EXPECT_EQ(run.exitCode, 0);
+    std::string content = twtest::ReadFile(dir.file("ui.log"));
+    std::string expectedLine = "messagebox\tC\t" + longText + "\tIDOK\n";
+    size_t lines = 0;
+    for (size_t pos = 0; pos < content.size(); pos += expectedLine.size(), ++lines)
+        ASSERT_EQ(content.compare(pos, expectedLine.size(), expectedLine), 0) << "line " << lines;
+    EXPECT_EQ(lines, 200u);
+}
+
+TEST(MessageBoxProcess, ExitsCleanlyAfterARealBox)
+{
+    twtest::TempDir dir;
+    twtest::ScopedEnv noScript("TARNWICK_UI_SCRIPT", nullptr);
+    // No display at all: the library must choose the offscreen platform itself.
+    twtest::ScopedEnv noPlatform("QT_QPA_PLATFORM", nullptr);
+    twtest::ScopedEnv noDisplay("DISPLAY", nullptr);
+    twtest::ScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
+    ChildRun run = RunChild({"answered"}, dir, 15000);
+    ASSERT_TRUE(run.exitedInTime) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("7\n"), std::string::npos) << run.output;
+}
+
+TEST(MessageBoxProcess, ExitsCleanlyWithABoxStillOpen)
+{
+    twtest::TempDir dir;
+    twtest::ScopedEnv noScript("TARNWICK_UI_SCRIPT", nullptr);
+    twtest::ScopedEnv offscreen("QT_QPA_PLATFORM", "offscreen");
+    ChildRun run = RunChild({"unanswered"}, dir, 15000);
+    ASSERT_TRUE(run.exitedInTime) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("returned"), std::string::npos) << run.output;
+}
+
+TEST(MessageBoxProcess, ExitsCleanlyWithoutQt)
+{
+    twtest::TempDir dir;
+    ChildRun run = RunChild({"boxes"}, dir);
+    ASSERT_TRUE(run.exitedInTime) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
+} // namespace
