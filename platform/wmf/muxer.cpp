@@ -23,6 +23,7 @@ constexpr AVRational kHundredNs = {1, 10000000};
 // The muxer holds samples of one stream for at most this long while it waits
 // for the others (a stream that never gets a sample must not hold all memory).
 constexpr int64_t kMaxInterleaveDeltaUs = 10 * 1000 * 1000;
+constexpr int64_t kMaxInterleaveDeltaMs = kMaxInterleaveDeltaUs / 1000;
 } // namespace
 
 HRESULT AsfMuxer::Create(AVIOContext *io, const std::vector<StreamInfo> &streams, const Metadata &metadata,
@@ -94,6 +95,12 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
         return E_INVALIDARG;
     if (ts <= m_lastTs[index])
         ts = m_lastTs[index] + 1;
+    // Once one stream runs more than the interleave delta ahead, the muxer hands
+    // the held samples of the others to the file; a sample older than that point
+    // could land behind one already written, which the ASF muxer cannot take
+    // (it aborts the process). Such a late sample is refused instead.
+    if (m_maxTs != LLONG_MIN && ts <= m_maxTs - kMaxInterleaveDeltaMs)
+        return E_INVALIDARG;
 
     AVPacket *pkt = av_packet_alloc();
     if (!pkt)
@@ -116,6 +123,8 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
         return HResultFromAVError(err);
     m_lastTs[index] = ts;
     m_lastTime[index] = time;
+    if (ts > m_maxTs)
+        m_maxTs = ts;
     if (m_ctx->pb->error < 0)
         return HResultFromAVError(m_ctx->pb->error);
     return S_OK;

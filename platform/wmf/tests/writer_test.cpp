@@ -337,6 +337,36 @@ TEST_F(WriterTest, CallsOutOfOrderFail)
     EXPECT_EQ(first.data, packets[1].data);
 }
 
+TEST_F(WriterTest, AStreamFarBehindTheOthersIsRefusedNotFatal)
+{
+    ASSERT_FALSE(s_clip->packets.empty());
+    ClipPacket ahead = s_clip->packets.front();
+    auto other = std::find_if(s_clip->packets.begin(), s_clip->packets.end(),
+                              [&](const ClipPacket &p) { return p.streamId != ahead.streamId; });
+    ASSERT_NE(s_clip->packets.end(), other);
+    ClipPacket behind = *other;
+
+    Begin(Wide(m_dir.file("lagging.asf")));
+    // One stream runs 15 s ahead while the other gets nothing: the muxer lets go of
+    // what it held once the gap passes its interleave delta.
+    for (int second = 0; second <= 15; ++second) {
+        ahead.ptsMs = second * 1000;
+        ASSERT_EQ(S_OK, Write(ahead));
+    }
+    behind.ptsMs = 1000; // behind what may already be in the file
+    EXPECT_EQ(E_INVALIDARG, Write(behind));
+    behind.ptsMs = 12000; // within the delta of the latest sample
+    EXPECT_EQ(S_OK, Write(behind));
+    ASSERT_EQ(S_OK, m_writer->EndWriting());
+
+    Clip copy;
+    std::string error;
+    ASSERT_TRUE(ReadClip(m_dir.file("lagging.asf"), copy, error)) << error;
+    EXPECT_EQ(16u, StreamPackets(copy, ahead.streamId).size());
+    ASSERT_EQ(1u, StreamPackets(copy, behind.streamId).size());
+    EXPECT_EQ(12000, StreamPackets(copy, behind.streamId)[0].ptsMs);
+}
+
 TEST_F(WriterTest, SampleBuffersKeepTheirLimits)
 {
     INSSBuffer *buffer = nullptr;
