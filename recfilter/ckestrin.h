@@ -1,0 +1,83 @@
+// CKestrin: the recording filter object. One COM identity carrying the filter with
+// its two input pins, the control interfaces IKestrin and IFileSinkFilter, the
+// queue of samples since the last video key frame and the ASF writer.
+#pragma once
+#include <atomic>
+
+#include "streams.h"
+#include "kestrin.h"
+#include "queuedsample.h"
+
+class CKestrinFilter;
+class CKestrinInputPin;
+class CWriter;
+
+// Values of CKestrin::m_State below 0; from 0 up it counts the video samples written.
+enum RecorderState : LONG {
+    NoProfile = -4,
+    ProfileSet = -3,
+    FileNamed = -2,
+    WriterStarted = -1,
+    WriterFailed = -100,
+};
+
+class CKestrin : public CUnknown, public IFileSinkFilter, public IKestrin {
+public:
+    CKestrin(LPUNKNOWN pUnk, HRESULT *phr);
+    ~CKestrin() override;
+
+    DECLARE_IUNKNOWN
+    STDMETHODIMP InnerQueryInterface(REFIID riid, void **ppv) override;
+
+    // IKestrin
+    STDMETHODIMP set_Profile(IWMProfile *pProfile) override;
+    // IFileSinkFilter
+    STDMETHODIMP SetFileName(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) override;
+    STDMETHODIMP GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) override;
+
+    // Ends the recording, if any; the queue stays as the next recording's pre-roll.
+    HRESULT CloseFile();
+    // CloseFile, then empties the queue (the filter stops).
+    HRESULT StopAndDiscardQueue();
+    // One received sample; the pins call it under the receive lock.
+    HRESULT Write(IMediaSample *pSample, bool isAudio);
+
+    CKestrinFilter *Filter() const { return m_pFilter; }
+    // Pin 0 "Video in", pin 1 "Audio in"; null for any other index.
+    CBasePin *PinAt(int n) const;
+
+private:
+    HRESULT OpenFile();
+    // Ends the writing of the file; both locks held.
+    void StopRecordingLocked();
+    // Stores what set_Profile read of one stream, under the receive lock.
+    void StoreStreamInfo(bool isVideo, DWORD bitrate, WORD streamNumber);
+
+    QueuedSample *NewQueuedSample(IMediaSample *pSample, LONGLONG startTime, bool isAudio);
+    QueuedSample *PruneQueue(LONGLONG t);
+    HRESULT WriteQueued(QueuedSample *pRecord);
+    HRESULT StartWriter();
+    void FreeQueue();
+
+    CKestrinFilter *m_pFilter;
+    CKestrinInputPin *m_pVideoPin;
+    CKestrinInputPin *m_pAudioPin;
+    CCritSec m_Lock;
+    CCritSec m_ReceiveLock;
+    WCHAR *m_pFileName;
+    CWriter *m_WMWriter;
+    // Read by the control thread's queries while a streaming thread writes it.
+    std::atomic<LONG> m_State;
+    LONG m_AudioSamplesWritten;
+    IWMProfile *m_pProfile;
+    QueuedSample *m_pQueue;
+    DWORD m_VideoBitrate;
+    DWORD m_AudioBitrate;
+    WORD m_VideoStreamNumber;
+    WORD m_AudioStreamNumber;
+};
+
+// Shows one of the filter's warning boxes, formatted like printf.
+void KestrinWarning(const char *pFormat, ...);
+
+CUnknown *CreateKestrinInstance(LPUNKNOWN pUnkOuter, HRESULT *phr);
