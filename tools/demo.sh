@@ -24,6 +24,11 @@ if [ -f "$bin/Kestrin.ax" ]; then
   "$bin/regsvr32" "$bin/Kestrin.ax"
 fi
 
+if [ -x "$bin/recbench" ] && [ -f "$demo/demo.asf" ]; then
+  step "Recording the demo clip through the recording filter, beside a plain remux"
+  "$bin/recbench" --clip "$demo/demo.asf" --repeat 1
+fi
+
 step "The settings in the demo registry ($TARNWICK_REGISTRY)"
 "$bin/reg" add 'HKCU\SOFTWARE\Orvanne\Tarnwick' /v SaveDirectory /t REG_SZ /d "$demo" /f
 "$bin/reg" add 'HKCU\SOFTWARE\Orvanne\Tarnwick' /v AutoUpdate /t REG_SZ /d "Every program start" /f
