@@ -120,7 +120,7 @@ TEST_F(Registration, VersionBlock)
     EXPECT_EQ("Kestrin Filter", value("FileDescription"));
     EXPECT_EQ("Kestrin.ax", value("OriginalFilename"));
     EXPECT_EQ("AM20", value("OLESelfRegister"));
-    EXPECT_EQ(TW_VERSION_TEXT, value("FileVersion"));
+    EXPECT_EQ("0.1.0.0", value("FileVersion"));
 }
 
 } // namespace
