@@ -41,7 +41,7 @@ struct Track {
 
 class ClipWriter {
 public:
-    explicit ClipWriter(const ClipSpec &spec) : m_spec(spec) {}
+    explicit ClipWriter(const ClipSettings &settings) : m_settings(settings) {}
     ~ClipWriter()
     {
         av_packet_free(&m_packet);
@@ -52,29 +52,29 @@ public:
 
     bool Run(std::string &error)
     {
-        int err = avformat_alloc_output_context2(&m_fmt, nullptr, "asf", m_spec.out.c_str());
+        int err = avformat_alloc_output_context2(&m_fmt, nullptr, "asf", m_settings.out.c_str());
         if (err < 0 || !m_fmt)
             return Fail(error, "cannot set up the ASF muxer", err);
         m_packet = av_packet_alloc();
         if (!m_packet)
             return Fail(error, "out of memory", AVERROR(ENOMEM));
-        if (m_spec.video && !AddVideo(error))
+        if (m_settings.video && !AddVideo(error))
             return false;
-        if (m_spec.audio && !AddAudio(error))
+        if (m_settings.audio && !AddAudio(error))
             return false;
-        if ((err = avio_open(&m_fmt->pb, m_spec.out.c_str(), AVIO_FLAG_WRITE)) < 0)
-            return Fail(error, "cannot create " + m_spec.out, err);
-        if (!m_spec.title.empty())
-            av_dict_set(&m_fmt->metadata, "title", m_spec.title.c_str(), 0);
+        if ((err = avio_open(&m_fmt->pb, m_settings.out.c_str(), AVIO_FLAG_WRITE)) < 0)
+            return Fail(error, "cannot create " + m_settings.out, err);
+        if (!m_settings.title.empty())
+            av_dict_set(&m_fmt->metadata, "title", m_settings.title.c_str(), 0);
         if ((err = avformat_write_header(m_fmt, nullptr)) < 0)
-            return Fail(error, "cannot write the ASF header of " + m_spec.out, err);
+            return Fail(error, "cannot write the ASF header of " + m_settings.out, err);
 
         // Feed the encoders in time order so that the muxer interleaves little.
         for (;;) {
             Track *t = nullptr;
-            if (!m_video.Done() && m_spec.video)
+            if (!m_video.Done() && m_settings.video)
                 t = &m_video;
-            if (m_spec.audio && !m_audio.Done() &&
+            if (m_settings.audio && !m_audio.Done() &&
                 (!t || av_compare_ts(m_audio.NextTime(), m_audio.codec->time_base, m_video.NextTime(),
                                      m_video.codec->time_base) < 0))
                 t = &m_audio;
@@ -84,9 +84,9 @@ public:
                 return false;
         }
         if ((err = av_write_trailer(m_fmt)) < 0)
-            return Fail(error, "cannot finish " + m_spec.out, err);
+            return Fail(error, "cannot finish " + m_settings.out, err);
         if ((err = avio_closep(&m_fmt->pb)) < 0)
-            return Fail(error, "cannot close " + m_spec.out, err);
+            return Fail(error, "cannot close " + m_settings.out, err);
         return true;
     }
 
@@ -116,22 +116,22 @@ private:
 
     bool AddVideo(std::string &error)
     {
-        AVCodecID id = m_spec.videoCodec == "wmv1" ? AV_CODEC_ID_WMV1 : AV_CODEC_ID_WMV2;
+        AVCodecID id = m_settings.videoCodec == "wmv1" ? AV_CODEC_ID_WMV1 : AV_CODEC_ID_WMV2;
         const AVCodec *codec = avcodec_find_encoder(id);
         if (!codec)
-            return Fail(error, "no " + m_spec.videoCodec + " encoder in this libavcodec", AVERROR_ENCODER_NOT_FOUND);
+            return Fail(error, "no " + m_settings.videoCodec + " encoder in this libavcodec", AVERROR_ENCODER_NOT_FOUND);
         m_video.codec = avcodec_alloc_context3(codec);
         if (!m_video.codec)
             return Fail(error, "out of memory", AVERROR(ENOMEM));
         AVCodecContext *c = m_video.codec;
-        c->width = m_spec.width;
-        c->height = m_spec.height;
-        c->time_base = {1, m_spec.fps};
-        c->framerate = {m_spec.fps, 1};
-        c->gop_size = m_spec.gop;
+        c->width = m_settings.width;
+        c->height = m_settings.height;
+        c->time_base = {1, m_settings.fps};
+        c->framerate = {m_settings.fps, 1};
+        c->gop_size = m_settings.gop;
         c->max_b_frames = 0;
         c->pix_fmt = AV_PIX_FMT_YUV420P;
-        c->bit_rate = m_spec.videoBitrate;
+        c->bit_rate = m_settings.videoBitrate;
         // Key frames exactly every gop frames: no extra ones at scene changes.
         av_opt_set_int(c, "sc_threshold", 1000000000, 0);
         if (!Open(m_video, error))
@@ -143,7 +143,7 @@ private:
         int err = av_frame_get_buffer(f, 0);
         if (err < 0)
             return Fail(error, "cannot allocate a picture", err);
-        m_video.total = std::max<int64_t>(1, llround(m_spec.seconds * m_spec.fps));
+        m_video.total = std::max<int64_t>(1, llround(m_settings.seconds * m_settings.fps));
         return true;
     }
 
@@ -157,10 +157,10 @@ private:
             return Fail(error, "out of memory", AVERROR(ENOMEM));
         AVCodecContext *c = m_audio.codec;
         c->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        c->sample_rate = m_spec.sampleRate;
-        av_channel_layout_default(&c->ch_layout, m_spec.channels);
-        c->bit_rate = m_spec.audioBitrate;
-        c->time_base = {1, m_spec.sampleRate};
+        c->sample_rate = m_settings.sampleRate;
+        av_channel_layout_default(&c->ch_layout, m_settings.channels);
+        c->bit_rate = m_settings.audioBitrate;
+        c->time_base = {1, m_settings.sampleRate};
         if (!Open(m_audio, error))
             return false;
         AVFrame *f = m_audio.frame;
@@ -171,7 +171,7 @@ private:
         int err = av_frame_get_buffer(f, 0);
         if (err < 0)
             return Fail(error, "cannot allocate audio frames", err);
-        m_audio.total = std::max<int64_t>(1, llround(m_spec.seconds * m_spec.sampleRate));
+        m_audio.total = std::max<int64_t>(1, llround(m_settings.seconds * m_settings.sampleRate));
         return true;
     }
 
@@ -203,7 +203,7 @@ private:
 
     void FillTone(AVFrame *f, int64_t first)
     {
-        const double step = 2.0 * M_PI * m_spec.toneHz / m_spec.sampleRate;
+        const double step = 2.0 * M_PI * m_settings.toneHz / m_settings.sampleRate;
         for (int ch = 0; ch < f->ch_layout.nb_channels; ++ch) {
             float *out = reinterpret_cast<float *>(f->data[ch]);
             for (int i = 0; i < f->nb_samples; ++i)
@@ -220,7 +220,7 @@ private:
                 return Fail(error, "cannot reuse a frame", err);
             if (video) {
                 DrawPicture(t.frame, t.next);
-                t.frame->pict_type = t.next % m_spec.gop == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+                t.frame->pict_type = t.next % m_settings.gop == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
             } else {
                 FillTone(t.frame, t.next);
             }
@@ -242,11 +242,11 @@ private:
             av_packet_rescale_ts(m_packet, t.codec->time_base, t.stream->time_base);
             m_packet->stream_index = t.stream->index;
             if ((err = av_interleaved_write_frame(m_fmt, m_packet)) < 0)
-                return Fail(error, "cannot write to " + m_spec.out, err);
+                return Fail(error, "cannot write to " + m_settings.out, err);
         }
     }
 
-    const ClipSpec &m_spec;
+    const ClipSettings &m_settings;
     AVFormatContext *m_fmt = nullptr;
     AVPacket *m_packet = nullptr;
     Track m_video;
@@ -255,8 +255,8 @@ private:
 
 } // namespace
 
-bool MakeClip(const ClipSpec &spec, std::string &error)
+bool MakeClip(const ClipSettings &settings, std::string &error)
 {
-    ClipWriter writer(spec);
+    ClipWriter writer(settings);
     return writer.Run(error);
 }

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-struct ClipSpec {
+struct ClipSettings {
     std::string out;
     double seconds = 10.0;
     int width = 320;
@@ -22,4 +22,4 @@ struct ClipSpec {
 };
 
 // Writes the clip; on failure returns false with a message saying what failed.
-bool MakeClip(const ClipSpec &spec, std::string &error);
+bool MakeClip(const ClipSettings &settings, std::string &error);

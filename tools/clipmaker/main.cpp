@@ -7,10 +7,10 @@
 
 int main(int argc, char **argv)
 {
-    ClipSpec spec;
+    ClipSettings settings;
     bool help = false;
     std::string error;
-    if (!ParseOptions(argc, argv, spec, help, error)) {
+    if (!ParseOptions(argc, argv, settings, help, error)) {
         fprintf(stderr, "clipmaker: %s\n\n%s", error.c_str(), kUsage);
         return 2;
     }
@@ -18,7 +18,7 @@ int main(int argc, char **argv)
         fputs(kUsage, stdout);
         return 0;
     }
-    if (!MakeClip(spec, error)) {
+    if (!MakeClip(settings, error)) {
         fprintf(stderr, "clipmaker: %s\n", error.c_str());
         return 1;
     }

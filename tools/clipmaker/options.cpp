@@ -34,7 +34,7 @@ bool ToLong(const char *text, long lo, long hi, long &out)
 
 } // namespace
 
-bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string &error)
+bool ParseOptions(int argc, char **argv, ClipSettings &settings, bool &help, std::string &error)
 {
     help = false;
     for (int i = 1; i < argc; ++i) {
@@ -44,11 +44,11 @@ bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string
             return true;
         }
         if (opt == "--no-audio") {
-            spec.audio = false;
+            settings.audio = false;
             continue;
         }
         if (opt == "--no-video") {
-            spec.video = false;
+            settings.video = false;
             continue;
         }
         if (i + 1 >= argc) {
@@ -58,7 +58,7 @@ bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string
         const char *value = argv[++i];
         long n = 0;
         if (opt == "--out") {
-            spec.out = value;
+            settings.out = value;
         } else if (opt == "--seconds") {
             char *end = nullptr;
             errno = 0;
@@ -67,7 +67,7 @@ bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string
                 error = std::string("--seconds wants a number above 0 and up to 3600, not '") + value + "'";
                 return false;
             }
-            spec.seconds = s;
+            settings.seconds = s;
         } else if (opt == "--size") {
             const char *x = strchr(value, 'x');
             long w = 0, h = 0;
@@ -77,25 +77,25 @@ bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string
                         "'";
                 return false;
             }
-            spec.width = static_cast<int>(w);
-            spec.height = static_cast<int>(h);
+            settings.width = static_cast<int>(w);
+            settings.height = static_cast<int>(h);
         } else if (opt == "--fps") {
             if (!ToLong(value, 1, 120, n)) {
                 error = std::string("--fps wants a whole number from 1 to 120, not '") + value + "'";
                 return false;
             }
-            spec.fps = static_cast<int>(n);
+            settings.fps = static_cast<int>(n);
         } else if (opt == "--gop") {
             if (!ToLong(value, 1, 100000, n)) {
                 error = std::string("--gop wants a whole number of frames from 1 to 100000, not '") + value + "'";
                 return false;
             }
-            spec.gop = static_cast<int>(n);
+            settings.gop = static_cast<int>(n);
         } else if (opt == "--title") {
-            spec.title = value;
+            settings.title = value;
         } else if (opt == "--codec") {
-            spec.videoCodec = value;
-            if (spec.videoCodec != "wmv1" && spec.videoCodec != "wmv2") {
+            settings.videoCodec = value;
+            if (settings.videoCodec != "wmv1" && settings.videoCodec != "wmv2") {
                 error = std::string("--codec wants wmv1 or wmv2, not '") + value + "'";
                 return false;
             }
@@ -104,21 +104,21 @@ bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string
                 error = std::string("--tone wants a frequency from 20 to 20000, not '") + value + "'";
                 return false;
             }
-            spec.toneHz = static_cast<int>(n);
+            settings.toneHz = static_cast<int>(n);
         } else {
             error = "unknown option " + opt;
             return false;
         }
     }
-    if (spec.out.empty()) {
+    if (settings.out.empty()) {
         error = "--out is required";
         return false;
     }
-    if (!spec.video && !spec.audio) {
+    if (!settings.video && !settings.audio) {
         error = "--no-audio and --no-video leave nothing to encode";
         return false;
     }
-    if (spec.gop == 0)
-        spec.gop = spec.fps;
+    if (settings.gop == 0)
+        settings.gop = settings.fps;
     return true;
 }

@@ -6,6 +6,6 @@
 
 extern const char kUsage[];
 
-// Parses argv into spec. Returns false with a message for a bad command line;
+// Parses argv into settings. Returns false with a message for a bad command line;
 // sets help when --help was asked for.
-bool ParseOptions(int argc, char **argv, ClipSpec &spec, bool &help, std::string &error);
+bool ParseOptions(int argc, char **argv, ClipSettings &settings, bool &help, std::string &error);
