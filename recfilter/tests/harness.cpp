@@ -4,11 +4,7 @@
 
 #include <twtesting.h>
 
-#include "wmf/avprofile.h"
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
+#include "asfclip.h"
 
 namespace kestrintest {
 
@@ -158,16 +154,6 @@ std::vector<long> Rig::Params(const std::vector<fbtest::Event> &events, long cod
     return params;
 }
 
-HRESULT ProfileOfFile(const std::string &path, IWMProfile **ppProfile)
-{
-    AVFormatContext *fmt = nullptr;
-    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0)
-        return E_FAIL;
-    HRESULT hr = avformat_find_stream_info(fmt, nullptr) < 0 ? E_FAIL : twwmf::CreateProfileFromFormat(fmt, ppProfile);
-    avformat_close_input(&fmt);
-    return hr;
-}
-
 std::u16string Wide(const std::string &text)
 {
     std::u16string wide(text.size() * 2 + 1, u'\0');
@@ -181,12 +167,6 @@ void ResetReportedTime(Rig &rig, SampleSource &source)
     source.DeliverFill(rig.videoInput, 0, 8, 0, false);
     rig.TakeEvents();
 }
-
-} // namespace kestrintest
-
-#include "asfclip.h"
-
-namespace kestrintest {
 
 const std::string &TestClip()
 {

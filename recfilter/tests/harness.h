@@ -11,6 +11,7 @@
 #include <strmif.h>
 #include <wmsdk.h>
 
+#include "asfclip.h"
 #include "kestrin.h"
 #include "test_doubles.h"
 
@@ -60,8 +61,7 @@ private:
     fbtest::UpstreamPin m_videoUp, m_audioUp;
 };
 
-// A profile of the audio and video streams of an ASF file.
-HRESULT ProfileOfFile(const std::string &path, IWMProfile **ppProfile);
+using wmftest::ProfileOfFile;
 
 std::u16string Wide(const std::string &text);
 

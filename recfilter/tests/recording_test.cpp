@@ -14,10 +14,6 @@
 #include "asfclip.h"
 #include "harness.h"
 
-extern "C" {
-#include <libavutil/avutil.h>
-}
-
 using namespace kestrintest;
 
 namespace {
@@ -72,7 +68,7 @@ protected:
         std::string error;
         ASSERT_TRUE(wmftest::ReadClip(TestClip(), source, error)) << error;
         for (const wmftest::ClipStream &s : source.streams)
-            (s.codecType == AVMEDIA_TYPE_VIDEO ? videoId : audioId) = s.id;
+            (s.isVideo ? videoId : audioId) = s.id;
         ASSERT_NE(0, videoId);
         ASSERT_NE(0, audioId);
         ASSERT_EQ(S_OK, ProfileOfFile(TestClip(), &profile));

@@ -2,6 +2,8 @@
 
 #include <twtesting.h>
 
+#include "wmf/avprofile.h"
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
@@ -38,6 +40,7 @@ bool ReadClip(const std::string &path, Clip &clip, std::string &error)
         ClipStream s;
         s.id = fmt->streams[i]->id;
         s.codecType = par->codec_type;
+        s.isVideo = par->codec_type == AVMEDIA_TYPE_VIDEO;
         s.codecId = par->codec_id;
         s.codecTag = par->codec_tag;
         s.extradata.assign(par->extradata, par->extradata + par->extradata_size);
@@ -76,6 +79,16 @@ std::vector<ClipPacket> StreamPackets(const Clip &clip, int streamId)
 std::u16string Wide(const std::string &ascii)
 {
     return std::u16string(ascii.begin(), ascii.end());
+}
+
+HRESULT ProfileOfFile(const std::string &path, IWMProfile **ppProfile)
+{
+    AVFormatContext *fmt = nullptr;
+    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0)
+        return E_FAIL;
+    HRESULT hr = avformat_find_stream_info(fmt, nullptr) < 0 ? E_FAIL : twwmf::CreateProfileFromFormat(fmt, ppProfile);
+    avformat_close_input(&fmt);
+    return hr;
 }
 
 } // namespace wmftest

@@ -4,11 +4,14 @@
 #include <string>
 #include <vector>
 
+#include <wmsdk.h>
+
 namespace wmftest {
 
 struct ClipStream {
     int id = 0; // ASF stream number
-    int codecType = 0;
+    int codecType = 0; // libavformat's media type
+    bool isVideo = false;
     int codecId = 0;
     unsigned codecTag = 0;
     std::vector<uint8_t> extradata;
@@ -33,6 +36,9 @@ struct Clip {
 // Runs clipmaker with the given arguments after "--out path"; empty on success,
 // else its output.
 std::string MakeClip(const std::string &path, const std::vector<std::string> &args);
+
+// The profile of a media file, built from its streams as libavformat reads them.
+HRESULT ProfileOfFile(const std::string &path, IWMProfile **ppProfile);
 
 // Reads every packet of an ASF file; false with a reason on failure.
 bool ReadClip(const std::string &path, Clip &clip, std::string &error);

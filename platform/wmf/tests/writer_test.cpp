@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "asfclip.h"
-#include "wmf/avprofile.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -59,11 +58,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(nullptr, s_clip);
-        AVFormatContext *fmt = nullptr;
-        ASSERT_GE(avformat_open_input(&fmt, s_source.c_str(), nullptr, nullptr), 0);
-        ASSERT_GE(avformat_find_stream_info(fmt, nullptr), 0);
-        ASSERT_EQ(S_OK, twwmf::CreateProfileFromFormat(fmt, &m_profile));
-        avformat_close_input(&fmt);
+        ASSERT_EQ(S_OK, ProfileOfFile(s_source, &m_profile));
         ASSERT_EQ(S_OK, WMCreateWriter(nullptr, &m_writer));
         ASSERT_EQ(S_OK, m_writer->QueryInterface(IID_IWMWriterAdvanced, reinterpret_cast<void **>(&m_advanced)));
         ASSERT_EQ(S_OK, WMCreateWriterFileSink(&m_sink));
