@@ -195,8 +195,10 @@ STDMETHODIMP CKestrin::SetFileName(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *)
         return CloseFile();
     size_t length = 0;
     while (pszFileName[length]) {
+        // A failure code, so that a caller testing FAILED() does not take the
+        // refused name for a recording that has started.
         if (++length > MAX_PATH)
-            return ERROR_FILENAME_EXCED_RANGE;
+            return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     }
     WCHAR *pCopy = new (std::nothrow) WCHAR[length + 1];
     if (!pCopy)

@@ -168,7 +168,9 @@ TEST_F(KestrinTest, FileNameLengthLimitAndCurrentName)
 
     std::u16string longest(260, u'a'), tooLong(261, u'b');
     EXPECT_EQ(S_OK, rig.sink->SetFileName(longest.c_str(), nullptr));
-    EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, rig.sink->SetFileName(tooLong.c_str(), nullptr));
+    HRESULT hr = rig.sink->SetFileName(tooLong.c_str(), nullptr);
+    EXPECT_TRUE(FAILED(hr)); // a refused name must not read as a started recording
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), hr);
     AM_MEDIA_TYPE mt;
     memset(&mt, 0xab, sizeof mt);
     ASSERT_EQ(S_OK, rig.sink->GetCurFile(&name, &mt));
