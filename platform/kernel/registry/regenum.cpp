@@ -4,6 +4,7 @@
 
 #include "handles.h"
 #include "keytree.h"
+#include "keycall.h"
 #include "session.h"
 #include "statement.h"
 #include "valuestore.h"
@@ -26,17 +27,12 @@ extern "C" LSTATUS APIENTRY RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName
 {
     if (!lpName || !lpcchName)
         return ERROR_INVALID_PARAMETER;
-    Session session;
-    if (LONG err = session.Open())
+    KeyCall call(false);
+    if (LONG err = call.Begin(hKey, KEY_ENUMERATE_SUB_KEYS))
         return err;
-    Transaction tx(session.Db(), false);
-    if (LONG err = tx.Begin())
-        return err;
-    int64_t id = 0;
-    if (LONG err = ResolveHandle(session, hKey, KEY_ENUMERATE_SUB_KEYS, &id))
-        return err;
+    int64_t id = call.Key();
     std::string name;
-    if (LONG err = SubKeyAt(session.Db(), id, dwIndex, &name))
+    if (LONG err = SubKeyAt(call.Db(), id, dwIndex, &name))
         return err;
     if (name.size() + 1 > *lpcchName)
         return ERROR_MORE_DATA;
@@ -60,17 +56,12 @@ extern "C" LSTATUS APIENTRY RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValu
 {
     if (!lpValueName || !lpcchValueName || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
-    Session session;
-    if (LONG err = session.Open())
+    KeyCall call(false);
+    if (LONG err = call.Begin(hKey, KEY_QUERY_VALUE))
         return err;
-    Transaction tx(session.Db(), false);
-    if (LONG err = tx.Begin())
-        return err;
-    int64_t id = 0;
-    if (LONG err = ResolveHandle(session, hKey, KEY_QUERY_VALUE, &id))
-        return err;
+    int64_t id = call.Key();
     Value value;
-    if (LONG err = ValueAt(session.Db(), id, dwIndex, &value))
+    if (LONG err = ValueAt(call.Db(), id, dwIndex, &value))
         return err;
     if (value.name.size() + 1 > *lpcchValueName)
         return ERROR_MORE_DATA;
@@ -95,17 +86,12 @@ extern "C" LSTATUS APIENTRY RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD l
                                              LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                              LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime)
 {
-    Session session;
-    if (LONG err = session.Open())
+    KeyCall call(false);
+    if (LONG err = call.Begin(hKey, KEY_QUERY_VALUE))
         return err;
-    Transaction tx(session.Db(), false);
-    if (LONG err = tx.Begin())
-        return err;
-    int64_t id = 0;
-    if (LONG err = ResolveHandle(session, hKey, KEY_QUERY_VALUE, &id))
-        return err;
+    int64_t id = call.Key();
     KeyInfo info;
-    if (LONG err = QueryKeyInfo(session.Db(), id, &info))
+    if (LONG err = QueryKeyInfo(call.Db(), id, &info))
         return err;
     if (lpClass && lpcchClass && *lpcchClass)
         lpClass[0] = '\0';

@@ -6,6 +6,7 @@
 #include "handles.h"
 #include "keyname.h"
 #include "keytree.h"
+#include "keycall.h"
 #include "session.h"
 #include "statement.h"
 
@@ -19,18 +20,13 @@ extern "C" LSTATUS APIENTRY RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REG
     std::vector<std::string> parts;
     if (LONG err = SplitKeyPath(lpSubKey, &parts))
         return err;
-    Session session;
-    if (LONG err = session.Open())
+    KeyCall call(false);
+    if (LONG err = call.Begin(hKey, 0))
         return err;
-    Transaction tx(session.Db(), false);
-    if (LONG err = tx.Begin())
+    int64_t id = call.Key();
+    if (LONG err = WalkKeyPath(call.Db(), id, parts, false, &id, nullptr))
         return err;
-    int64_t id = 0;
-    if (LONG err = ResolveHandle(session, hKey, 0, &id))
-        return err;
-    if (LONG err = WalkKeyPath(session.Db(), id, parts, false, &id, nullptr))
-        return err;
-    *phkResult = AddHandle(session, id, GrantedAccess(samDesired));
+    *phkResult = AddHandle(call.session(), id, GrantedAccess(samDesired));
     return ERROR_SUCCESS;
 }
 
@@ -62,29 +58,24 @@ extern "C" LSTATUS APIENTRY RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, L
     std::vector<std::string> parts;
     if (LONG err = SplitKeyPath(lpSubKey, &parts))
         return err;
-    Session session;
-    if (LONG err = session.Open())
-        return err;
-    Transaction tx(session.Db(), true);
-    if (LONG err = tx.Begin())
-        return err;
-    int64_t parent = 0;
+    KeyCall call(true);
     REGSAM parentAccess = 0;
-    if (LONG err = ResolveHandle(session, hKey, 0, &parent, &parentAccess))
+    if (LONG err = call.Begin(hKey, 0, &parentAccess))
         return err;
+    int64_t parent = call.Key();
     int64_t id = 0;
     bool created = false;
-    LONG err = WalkKeyPath(session.Db(), parent, parts, false, &id, nullptr);
+    LONG err = WalkKeyPath(call.Db(), parent, parts, false, &id, nullptr);
     if (err == ERROR_FILE_NOT_FOUND) {
         if (!(parentAccess & KEY_CREATE_SUB_KEY))
             return ERROR_ACCESS_DENIED;
-        err = WalkKeyPath(session.Db(), parent, parts, true, &id, &created);
+        err = WalkKeyPath(call.Db(), parent, parts, true, &id, &created);
     }
     if (err)
         return err;
-    if (LONG commitErr = tx.Commit())
+    if (LONG commitErr = call.Commit())
         return commitErr;
-    *phkResult = AddHandle(session, id, GrantedAccess(samDesired));
+    *phkResult = AddHandle(call.session(), id, GrantedAccess(samDesired));
     if (lpdwDisposition)
         *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -111,20 +102,15 @@ extern "C" LSTATUS APIENTRY RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         return err;
     if (parts.empty())
         return ERROR_INVALID_PARAMETER;
-    Session session;
-    if (LONG err = session.Open())
+    KeyCall call(true);
+    if (LONG err = call.Begin(hKey, 0))
         return err;
-    Transaction tx(session.Db(), true);
-    if (LONG err = tx.Begin())
+    int64_t id = call.Key();
+    if (LONG err = WalkKeyPath(call.Db(), id, parts, false, &id, nullptr))
         return err;
-    int64_t id = 0;
-    if (LONG err = ResolveHandle(session, hKey, 0, &id))
+    if (LONG err = RemoveKey(call.Db(), id))
         return err;
-    if (LONG err = WalkKeyPath(session.Db(), id, parts, false, &id, nullptr))
-        return err;
-    if (LONG err = RemoveKey(session.Db(), id))
-        return err;
-    return tx.Commit();
+    return call.Commit();
 }
 
 // Commits are already durable against a process crash; flushing also copies the

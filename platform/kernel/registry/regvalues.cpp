@@ -4,6 +4,7 @@
 
 #include "handles.h"
 #include "keyname.h"
+#include "keycall.h"
 #include "session.h"
 #include "statement.h"
 #include "valuestore.h"
@@ -15,17 +16,12 @@ extern "C" LSTATUS APIENTRY RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDW
 {
     if (lpData && !lpcbData)
         return ERROR_INVALID_PARAMETER;
-    Session session;
-    if (LONG err = session.Open())
+    KeyCall call(false);
+    if (LONG err = call.Begin(hKey, KEY_QUERY_VALUE))
         return err;
-    Transaction tx(session.Db(), false);
-    if (LONG err = tx.Begin())
-        return err;
-    int64_t id = 0;
-    if (LONG err = ResolveHandle(session, hKey, KEY_QUERY_VALUE, &id))
-        return err;
+    int64_t id = call.Key();
     Value value;
-    if (LONG err = GetValue(session.Db(), id, lpValueName ? lpValueName : "", &value))
+    if (LONG err = GetValue(call.Db(), id, lpValueName ? lpValueName : "", &value))
         return err;
     if (lpType)
         *lpType = value.type;
@@ -50,32 +46,22 @@ extern "C" LSTATUS APIENTRY RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD,
     std::string name = lpValueName ? lpValueName : "";
     if (name.size() > kMaxValueNameLength)
         return ERROR_INVALID_PARAMETER;
-    Session session;
-    if (LONG err = session.Open())
+    KeyCall call(true);
+    if (LONG err = call.Begin(hKey, KEY_SET_VALUE))
         return err;
-    Transaction tx(session.Db(), true);
-    if (LONG err = tx.Begin())
+    int64_t id = call.Key();
+    if (LONG err = PutValue(call.Db(), id, name, dwType, lpData, cbData))
         return err;
-    int64_t id = 0;
-    if (LONG err = ResolveHandle(session, hKey, KEY_SET_VALUE, &id))
-        return err;
-    if (LONG err = PutValue(session.Db(), id, name, dwType, lpData, cbData))
-        return err;
-    return tx.Commit();
+    return call.Commit();
 }
 
 extern "C" LSTATUS APIENTRY RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
-    Session session;
-    if (LONG err = session.Open())
+    KeyCall call(true);
+    if (LONG err = call.Begin(hKey, KEY_SET_VALUE))
         return err;
-    Transaction tx(session.Db(), true);
-    if (LONG err = tx.Begin())
+    int64_t id = call.Key();
+    if (LONG err = DropValue(call.Db(), id, lpValueName ? lpValueName : ""))
         return err;
-    int64_t id = 0;
-    if (LONG err = ResolveHandle(session, hKey, KEY_SET_VALUE, &id))
-        return err;
-    if (LONG err = DropValue(session.Db(), id, lpValueName ? lpValueName : ""))
-        return err;
-    return tx.Commit();
+    return call.Commit();
 }
