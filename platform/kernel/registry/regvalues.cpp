@@ -5,8 +5,6 @@
 #include "handles.h"
 #include "keyname.h"
 #include "keycall.h"
-#include "session.h"
-#include "statement.h"
 #include "valuestore.h"
 
 using namespace twk::reg;
