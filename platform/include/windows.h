@@ -4,10 +4,10 @@
 #include <winerror.h>
 #include <winbase.h>
 #include <winnls.h>
-#include <wingdi.h>
 #include <winuser.h>
 #include <winreg.h>
 #include <winver.h>
 #ifndef RC_INVOKED
+#include <wingdi.h>
 #include <objbase.h>
 #endif

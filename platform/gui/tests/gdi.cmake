@@ -1,0 +1,1 @@
+# Tests of the GDI part of the gui library.
