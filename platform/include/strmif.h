@@ -247,6 +247,72 @@ struct IEnumFilters : public IUnknown {
 };
 typedef IEnumFilters *PENUMFILTERS;
 
+DEFINE_GUID(IID_IGraphBuilder, 0x56a868a9, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+struct IGraphBuilder : public IFilterGraph {
+    virtual HRESULT STDMETHODCALLTYPE Connect(IPin *ppinOut, IPin *ppinIn) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Render(IPin *ppinOut) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName,
+                                                      IBaseFilter **ppFilter) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetLogFile(DWORD_PTR hFile) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Abort() = 0;
+    virtual HRESULT STDMETHODCALLTYPE ShouldOperationContinue() = 0;
+};
+
+// IMediaSeeking::SetPositions flags: the positioning kind in the low two bits.
+typedef enum AM_SEEKING_SeekingFlags {
+    AM_SEEKING_NoPositioning = 0x0,
+    AM_SEEKING_AbsolutePositioning = 0x1,
+    AM_SEEKING_RelativePositioning = 0x2,
+    AM_SEEKING_IncrementalPositioning = 0x3,
+    AM_SEEKING_PositioningBitsMask = 0x3,
+    AM_SEEKING_SeekToKeyFrame = 0x4,
+    AM_SEEKING_ReturnTime = 0x8,
+    AM_SEEKING_Segment = 0x10,
+    AM_SEEKING_NoFlush = 0x20
+} AM_SEEKING_SEEKING_FLAGS;
+
+typedef enum AM_SEEKING_SeekingCapabilities {
+    AM_SEEKING_CanSeekAbsolute = 0x1,
+    AM_SEEKING_CanSeekForwards = 0x2,
+    AM_SEEKING_CanSeekBackwards = 0x4,
+    AM_SEEKING_CanGetCurrentPos = 0x8,
+    AM_SEEKING_CanGetStopPos = 0x10,
+    AM_SEEKING_CanGetDuration = 0x20,
+    AM_SEEKING_CanPlayBackwards = 0x40,
+    AM_SEEKING_CanDoSegments = 0x80,
+    AM_SEEKING_Source = 0x100
+} AM_SEEKING_SEEKING_CAPABILITIES;
+
+DEFINE_GUID(IID_IMediaSeeking, 0x36b73880, 0xc2c8, 0x11cf, 0x8b, 0x46, 0x00, 0x80, 0x5f, 0x6c, 0xef, 0x60);
+struct IMediaSeeking : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD *pCapabilities) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD *pCapabilities) = 0;
+    virtual HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID *pFormat) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID *pFormat) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID *pFormat) = 0;
+    virtual HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID *pFormat) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID *pFormat) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG *pDuration) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG *pStop) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG *pCurrent) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG *pTarget, const GUID *pTargetFormat,
+                                                        LONGLONG Source, const GUID *pSourceFormat) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop,
+                                                   DWORD dwStopFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG *pCurrent, LONGLONG *pStop) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetRate(double dRate) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRate(double *pdRate) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG *pllPreroll) = 0;
+};
+typedef IMediaSeeking *PMEDIASEEKING;
+
+// IMediaEventEx::SetNotifyFlags: queue events without posting the notify message.
+enum tagAM_MEDIAEVENT_FLAGS {
+    AM_MEDIAEVENT_NONOTIFY = 0x01
+};
+
 DEFINE_GUID(IID_IMediaFilter, 0x56a86899, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
 struct IMediaFilter : public IPersist {
     virtual HRESULT STDMETHODCALLTYPE Stop() = 0;
