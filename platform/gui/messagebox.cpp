@@ -3,6 +3,9 @@
 #include "automation.h"
 #include "messagebox_qt.h"
 #include "messagebox_style.h"
+#include "msgqueue.h"
+#include "script.h"
+#include "windowtable.h"
 #include "qtthread.h"
 #include "twgui_test.h"
 
@@ -54,12 +57,19 @@ struct PendingAnswer {
 int ShowAndWait(const test::MessageBoxInfo &info, const MessageBoxStyle &style)
 {
     auto pending = std::make_shared<PendingAnswer>();
-    bool posted = PostToQtThread([info, style, pending] {
-        ShowQtMessageBox(info.caption, info.text, style, [pending](int id) {
-            std::lock_guard<std::mutex> lock(pending->mutex);
-            pending->answered = true;
-            pending->id = id;
-            pending->cv.notify_all();
+    DWORD caller = GetCurrentThreadId();
+    // A thread that owns windows keeps handling their messages while the box is up.
+    bool ownsWindows = !FindWindows([caller](const WindowRecord &r) { return r.threadId == caller; }).empty();
+    bool posted = PostToQtThread([info, style, pending, ownsWindows, caller] {
+        ShowQtMessageBox(info.caption, info.text, style, [pending, ownsWindows, caller](int id) {
+            {
+                std::lock_guard<std::mutex> lock(pending->mutex);
+                pending->answered = true;
+                pending->id = id;
+                pending->cv.notify_all();
+            }
+            if (ownsWindows)
+                WakeModalLoop(caller);
         });
     });
     if (!posted) {
@@ -68,9 +78,12 @@ int ShowAndWait(const test::MessageBoxInfo &info, const MessageBoxStyle &style)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
-    // This thread owns no windows (there are none yet), so it just waits. A thread
-    // that owns windows will run a nested message loop here instead, dispatching its
-    // own messages until the answer arrives.
+    if (ownsWindows) {
+        ModalLoop([pending] {
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            return pending->answered;
+        });
+    }
     std::unique_lock<std::mutex> lock(pending->mutex);
     pending->cv.wait(lock, [&] { return pending->answered; });
     lock.unlock();
@@ -106,7 +119,8 @@ using namespace twgui;
 
 EXTERN_C int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    (void)hWnd; // owner windows come with the window model
+    (void)hWnd; // the box is modal to the application; its owner stays usable
+    StartUiScript();
     MessageBoxStyle style;
     if (!DecodeMessageBoxStyle(uType, style)) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -4,6 +4,13 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QBuffer>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QInputDevice>
 #include <QMessageBox>
 #include <QPointingDevice>
@@ -67,6 +74,24 @@ void WarmUp()
     QCoreApplication::processEvents();
     QAccessible::queryAccessibleInterface(&box); // the accessibility cache, used when widgets die
     box.hide();
+    // The same for windows and dialogs: menus (their icons load image plugins),
+    // the controls, and pictures saved as PNG.
+    QWidget window;
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    QMenuBar bar(&window);
+    bar.addMenu(QStringLiteral("&File"))->addAction(QStringLiteral("&Open\tO"));
+    QLineEdit edit(&window);
+    QComboBox combo(&window);
+    combo.addItem(QStringLiteral("Item"));
+    QProgressBar progress(&window);
+    QPushButton button(QStringLiteral("OK"), &window);
+    QLabel label(QStringLiteral("Static"), &window);
+    window.show();
+    QCoreApplication::processEvents();
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    window.grab().toImage().save(&png, "PNG");
+    window.hide();
 }
 
 // Runs the queued work. Other threads never call Qt: they queue work under our

@@ -1,0 +1,19 @@
+// Messages the window library sends itself; they never reach window procedures.
+#pragma once
+#include <windows.h>
+
+namespace twgui {
+
+// The Qt thread changed a window's rectangle (the user moved or sized it); the
+// owning thread sends WM_MOVE/WM_SIZE.
+constexpr UINT kMsgGeometryChanged = 0x0398;
+// Carries a call that must run on a window's owning thread (SetWindowPos and
+// ShowWindow from another thread); lParam points to a std::function<LRESULT()>.
+constexpr UINT kMsgRunOnOwner = 0x0399;
+
+inline bool IsInternalMessage(UINT message)
+{
+    return message == kMsgGeometryChanged || message == kMsgRunOnOwner;
+}
+
+} // namespace twgui
