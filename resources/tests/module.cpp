@@ -1,0 +1,1 @@
+// The test modules carry only resources; this file gives them a linker to link with.
