@@ -3,7 +3,11 @@
 #include "qtmirror.h"
 #include "windowtable.h"
 
+#include "gdi_objects.h"
+
 #include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
 
 #include <chrono>
 #include <deque>
@@ -118,8 +122,41 @@ std::vector<MenuItemState> MenuStatesOf(HWND window)
 
 bool SaveWindowPicture(HWND window, const std::string &path)
 {
-    QImage image = MirrorGrab(window);
-    return !image.isNull() && image.save(QString::fromUtf8(path.c_str()), "PNG");
+    QImage content = MirrorGrab(window);
+    WindowRecord r;
+    if (content.isNull() || !SnapshotRecord(window, r))
+        return false;
+    // The frame this platform's metrics describe: a border, and a caption bar for
+    // windows with a caption, drawn around what the widgets show.
+    bool caption = (r.style & WS_CAPTION) == WS_CAPTION;
+    int top = kBorder + (caption ? kCaption : 0);
+    QImage framed(content.width() + 2 * kBorder, content.height() + top + kBorder, QImage::Format_RGB32);
+    framed.fill(QColor(96, 96, 96));
+    QPainter p(&framed);
+    if (caption) {
+        QRect bar(kBorder, kBorder, content.width(), kCaption);
+        QLinearGradient shade(bar.topLeft(), bar.bottomLeft());
+        shade.setColorAt(0, QColor(238, 240, 244));
+        shade.setColorAt(1, QColor(214, 218, 226));
+        p.fillRect(bar, shade);
+        int x = bar.left() + 6;
+        QImage icon = IconImage(r.icon);
+        if (!icon.isNull()) {
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.drawImage(QRect(x, bar.top() + (kCaption - 16) / 2, 16, 16), icon);
+            x += 22;
+        }
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(12);
+        font.setBold(true);
+        p.setFont(font);
+        p.setPen(QColor(32, 32, 40));
+        p.drawText(QRect(x, bar.top(), bar.right() - x - 4, kCaption), Qt::AlignVCenter | Qt::AlignLeft,
+                   QString::fromUtf8(r.text.c_str()));
+    }
+    p.drawImage(kBorder, top, content);
+    p.end();
+    return framed.save(QString::fromUtf8(path.c_str()), "PNG");
 }
 
 void QueueFolderAnswer(const std::optional<std::string> &path)
