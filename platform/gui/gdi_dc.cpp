@@ -2,6 +2,8 @@
 #include "gdi_dc.h"
 #include "window_surface.h"
 
+#include <utility>
+
 namespace twgui::gdi {
 namespace {
 
@@ -32,14 +34,6 @@ HGDIOBJ SelectBitmapLocked(HDC hdc, Dc &dc, HBITMAP hbm, const std::shared_ptr<B
         dc.bitmap = hbm;
         dc.target = bitmap;
     }
-    return previous;
-}
-
-template <class T>
-T Exchange(T &field, T value)
-{
-    T previous = field;
-    field = value;
     return previous;
 }
 
@@ -152,11 +146,11 @@ extern "C" HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h)
     case Kind::Bitmap:
         return SelectBitmapLocked(hdc, *dc, static_cast<HBITMAP>(h), std::static_pointer_cast<Bitmap>(object));
     case Kind::Brush:
-        return Exchange(dc->brush, static_cast<HBRUSH>(h));
+        return std::exchange(dc->brush, static_cast<HBRUSH>(h));
     case Kind::Pen:
-        return Exchange(dc->pen, static_cast<HPEN>(h));
+        return std::exchange(dc->pen, static_cast<HPEN>(h));
     case Kind::Font:
-        return Exchange(dc->font, static_cast<HFONT>(h));
+        return std::exchange(dc->font, static_cast<HFONT>(h));
     case Kind::Dc:
     case Kind::Icon:
         break;
@@ -169,14 +163,14 @@ extern "C" COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color)
 {
     std::lock_guard<std::mutex> lock(TableMutex());
     auto dc = DcLocked(hdc);
-    return dc ? Exchange(dc->bkColor, color & 0xFFFFFF) : CLR_INVALID;
+    return dc ? std::exchange(dc->bkColor, color & 0xFFFFFF) : CLR_INVALID;
 }
 
 extern "C" COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color)
 {
     std::lock_guard<std::mutex> lock(TableMutex());
     auto dc = DcLocked(hdc);
-    return dc ? Exchange(dc->textColor, color & 0xFFFFFF) : CLR_INVALID;
+    return dc ? std::exchange(dc->textColor, color & 0xFFFFFF) : CLR_INVALID;
 }
 
 extern "C" int WINAPI SetBkMode(HDC hdc, int mode)
@@ -187,7 +181,7 @@ extern "C" int WINAPI SetBkMode(HDC hdc, int mode)
     }
     std::lock_guard<std::mutex> lock(TableMutex());
     auto dc = DcLocked(hdc);
-    return dc ? Exchange(dc->bkMode, mode) : 0;
+    return dc ? std::exchange(dc->bkMode, mode) : 0;
 }
 
 extern "C" COLORREF WINAPI GetPixel(HDC hdc, int x, int y)

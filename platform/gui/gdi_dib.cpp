@@ -9,16 +9,6 @@ namespace {
 
 constexpr size_t kInfoHeaderSize = 40;
 
-uint16_t Read16(const uint8_t *p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t Read32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
 // The header versions: BITMAPINFOHEADER, its two extensions with masks, V4 and V5.
 bool KnownHeaderSize(uint32_t size)
 {

@@ -13,6 +13,17 @@
 
 namespace twgui::gdi {
 
+// Little-endian fields of resource data.
+inline uint16_t Read16(const uint8_t *p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+inline uint32_t Read32(const uint8_t *p)
+{
+    return uint32_t(Read16(p)) | (uint32_t(Read16(p + 2)) << 16);
+}
+
 struct Dib {
     int width = 0;
     int height = 0;                // rows of the picture

@@ -20,11 +20,6 @@ namespace {
 constexpr int kPreferredSize = 32;
 constexpr int kMaxPngIconSide = 1024;
 
-uint16_t Read16(const uint8_t *p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
 // The built-in application icon: a small window with a blue title bar.
 QImage ApplicationIconImage()
 {

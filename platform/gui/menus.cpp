@@ -25,10 +25,11 @@ struct MenuTable {
     ULONG_PTR next = 0x20000;
 };
 
+MenuTable g_menus;
+
 MenuTable &Menus()
 {
-    static MenuTable table;
-    return table;
+    return g_menus;
 }
 
 HMENU NewMenu()

@@ -14,10 +14,12 @@ struct QueueDirectory {
     std::map<DWORD, std::shared_ptr<MessageQueue>> queues;
 };
 
+// Built with the library, so it outlives the Qt thread (stopped first at exit).
+QueueDirectory g_directory;
+
 QueueDirectory &Directory()
 {
-    static QueueDirectory directory;
-    return directory;
+    return g_directory;
 }
 
 // Ends a thread's queue when the thread ends: senders waiting on it get 0.

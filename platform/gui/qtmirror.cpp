@@ -24,11 +24,13 @@
 namespace twgui {
 namespace {
 
-// Qt thread only.
+// Qt thread only. Built with the library, so it outlives the Qt thread, which
+// process exit stops first.
+std::unordered_map<HWND, QPointer<QWidget>> g_widgets;
+
 std::unordered_map<HWND, QPointer<QWidget>> &Widgets()
 {
-    static std::unordered_map<HWND, QPointer<QWidget>> widgets;
-    return widgets;
+    return g_widgets;
 }
 
 QWidget *WidgetOf(HWND hwnd)

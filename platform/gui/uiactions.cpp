@@ -33,10 +33,11 @@ struct FolderAnswers {
     std::deque<std::optional<std::string>> answers;
 };
 
+FolderAnswers g_answers;
+
 FolderAnswers &Answers()
 {
-    static FolderAnswers answers;
-    return answers;
+    return g_answers;
 }
 
 } // namespace

@@ -29,10 +29,11 @@ std::string Lower(std::string s)
 }
 
 // Registered classes by lower-case name; guarded by WindowLock().
+std::map<std::string, WindowClass> g_classes;
+
 std::map<std::string, WindowClass> &Classes()
 {
-    static std::map<std::string, WindowClass> classes;
-    return classes;
+    return g_classes;
 }
 
 std::string ClassNameOf(LPCSTR name)

@@ -14,10 +14,12 @@ struct Table {
     HWND desktop = nullptr;
 };
 
+// Built with the library, so it outlives the Qt thread (stopped first at exit).
+Table g_table;
+
 Table &TheTable()
 {
-    static Table table;
-    return table;
+    return g_table;
 }
 
 HWND NewHandle(Table &t)
