@@ -21,7 +21,7 @@ struct Face {
     int baseline = 0;
 };
 
-struct FaceSpec {
+struct FaceSize {
     int pixelSize;
     int minCellHeight;
 };
@@ -31,8 +31,8 @@ struct FaceSpec {
 // on top. Fully hinted, their advances are whole pixels: 8 for a digit, 4 for a
 // colon or slash, the widths callers size time fields by. The GUI font is the
 // smaller dialog face.
-constexpr FaceSpec kSystemSpec{13, 16};
-constexpr FaceSpec kGuiSpec{11, 0};
+constexpr FaceSize kSystemSize{13, 16};
+constexpr FaceSize kGuiSize{11, 0};
 
 const char kFamily[] = "DejaVu Sans";
 
@@ -48,12 +48,12 @@ QFont MakeFont(int pixelSize)
     return font;
 }
 
-Face Measure(FaceSpec spec)
+Face Measure(FaceSize size)
 {
-    const QFontMetrics metrics(MakeFont(spec.pixelSize));
+    const QFontMetrics metrics(MakeFont(size.pixelSize));
     Face face;
-    face.pixelSize = spec.pixelSize;
-    face.cellHeight = std::max(metrics.height(), spec.minCellHeight);
+    face.pixelSize = size.pixelSize;
+    face.cellHeight = std::max(metrics.height(), size.minCellHeight);
     face.baseline = metrics.ascent() + (face.cellHeight - metrics.height());
     return face;
 }
@@ -61,8 +61,8 @@ Face Measure(FaceSpec spec)
 // Qt thread only.
 const Face &TheFace(FontFace which)
 {
-    static const Face system = Measure(kSystemSpec);
-    static const Face gui = Measure(kGuiSpec);
+    static const Face system = Measure(kSystemSize);
+    static const Face gui = Measure(kGuiSize);
     return which == FontFace::Gui ? gui : system;
 }
 

@@ -1,6 +1,7 @@
 # Tests of the GDI part of the gui library. A generator writes the bitmaps and icons
 # that the test program embeds as resources.
 add_executable(gdi_testimages gdi_testimages.cpp)
+set_target_properties(gdi_testimages PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TW_TEST_DIR})
 target_link_libraries(gdi_testimages PRIVATE Qt6::Gui)
 
 set(gdi_image_dir ${CMAKE_CURRENT_BINARY_DIR}/gdi_images)
@@ -13,7 +14,7 @@ foreach(name rgb24.bmp pal8.bmp pal4.bmp mono.bmp bgrx32.bmp bitfields32.bmp siz
 endforeach()
 add_custom_command(OUTPUT ${gdi_images}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${gdi_image_dir}
-  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
           $<TARGET_FILE:gdi_testimages> ${gdi_image_dir}
   DEPENDS gdi_testimages
   COMMENT "Writing the GDI test images"
