@@ -151,4 +151,12 @@ TEST_F(RecorderRun, OpenThatCannotBuildAGraphReportsAndReturnsToNoClip)
     EXPECT_NE(m_log.find("menu\t40005\t&Close\\tC\tgrayed"), std::string::npos);
 }
 
+TEST_F(RecorderRun, ScriptStepThatCannotHappenEndsTheRunInsteadOfHanging)
+{
+    EXPECT_EQ(Run("wait \"No such window\" 300\n"), 124);
+    EXPECT_NE(m_log.find("script\tfailed\t1\tno window \"No such window\" appeared"), std::string::npos) << m_log;
+    EXPECT_EQ(Run("wait \"Enter an URL\"\nclick 4242\n"), 124);
+    EXPECT_NE(m_log.find("script\tfailed\t2\tcannot click control 4242"), std::string::npos) << m_log;
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "twtesting.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -111,7 +112,6 @@ TEST_F(WindowTest, SendFromAnotherThreadWaitsForTheOwnerAndBothCanSend)
 {
     HWND hwnd = Create();
     std::atomic<LRESULT> answer{0};
-    std::atomic<bool> workerGotSent{false};
     std::thread worker([&] {
         answer = SendMessageA(hwnd, WM_USER + 1, 21, 0);
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
@@ -119,7 +119,6 @@ TEST_F(WindowTest, SendFromAnotherThreadWaitsForTheOwnerAndBothCanSend)
     EXPECT_EQ(Loop(), 7);
     worker.join();
     EXPECT_EQ(answer.load(), 42);
-    (void)workerGotSent;
     // Send to a window of an ended thread's queue fails instead of hanging.
     EXPECT_EQ(SendMessageA(reinterpret_cast<HWND>(0x5), WM_USER + 1, 1, 0), 0);
 }
@@ -315,6 +314,96 @@ TEST_F(WindowTest, WorkerThreadDrivesDialogControlsThroughMessages)
     worker.join();
     EXPECT_EQ(r, 100);
     EXPECT_FALSE(IsWindow(g_extended));
+}
+
+TEST_F(WindowTest, MsgWaitWakesForHandlesAndForInput)
+{
+    HWND hwnd = Create();
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 50, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
+    SetEvent(event);
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0));
+    ResetEvent(event);
+    std::thread poster([hwnd] {
+        Sleep(50);
+        PostMessageA(hwnd, WM_USER + 9, 0, 0);
+    });
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0 + 1));
+    poster.join();
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_USER + 9, WM_USER + 9, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_USER + 9, WM_USER + 9, PM_REMOVE));
+    CloseHandle(event);
+    DestroyWindow(hwnd);
+    Loop();
+}
+
+// A window whose procedure, asked with WM_USER + 2, asks another window in turn.
+HWND g_peer = nullptr;
+LRESULT CALLBACK RelayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_USER + 2)
+        return g_peer != nullptr ? SendMessageA(g_peer, WM_USER + 1, wParam + 1, 0) : -1;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(WindowTest, ThreadsSendingToEachOtherDoNotLock)
+{
+    // The main thread's window doubles; the worker's window asks it back while the
+    // main thread is itself waiting for the worker.
+    HWND mine = Create();
+    g_peer = mine;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = RelayProc;
+    wc.lpszClassName = "Relay";
+    RegisterClassA(&wc);
+    std::atomic<HWND> theirs{nullptr};
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        HWND w = CreateWindowExA(0, "Relay", "relay", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        theirs = w;
+        MSG m;
+        while (!stop) {
+            if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&m);
+            else
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+        DestroyWindow(w);
+    });
+    while (theirs.load() == nullptr)
+        Sleep(5);
+    EXPECT_EQ(SendMessageA(theirs.load(), WM_USER + 2, 20, 0), 42);
+    stop = true;
+    worker.join();
+    g_peer = nullptr;
+    DestroyWindow(mine);
+    Loop();
+}
+
+TEST(FolderBrowser, AnswersGiveItemListsOfPaths)
+{
+    BROWSEINFOA bi{};
+    char name[MAX_PATH];
+    bi.pszDisplayName = name;
+    bi.lpszTitle = "Pick";
+    twgui::QueueFolderAnswer(std::string("/srv/recordings"));
+    PIDLIST_ABSOLUTE pidl = SHBrowseForFolderA(&bi);
+    ASSERT_NE(pidl, nullptr);
+    char path[MAX_PATH];
+    ASSERT_TRUE(SHGetPathFromIDListA(pidl, path));
+    EXPECT_STREQ(path, "/srv/recordings");
+    EXPECT_STREQ(name, "recordings");
+    IMalloc *malloc = nullptr;
+    ASSERT_EQ(SHGetMalloc(&malloc), S_OK);
+    malloc->Free(pidl);
+    malloc->Release();
+    // Cancel, and a path too long for MAX_PATH, give no item list.
+    twgui::QueueFolderAnswer(std::nullopt);
+    EXPECT_EQ(SHBrowseForFolderA(&bi), nullptr);
+    twgui::QueueFolderAnswer("/" + std::string(300, 'd'));
+    EXPECT_EQ(SHBrowseForFolderA(&bi), nullptr);
 }
 
 TEST(DialogTemplate, MalformedTemplatesAreRefusedWithoutReadingPastThem)
