@@ -223,8 +223,9 @@ EXTERN_C BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)
         owner = r->threadId;
     }
     MirrorShow(hDlg, false);
-    if (owner != GetCurrentThreadId())
-        WakeModalLoop(owner);
+    // The modal loop may be waiting for a message right now (EndDialog called while
+    // answering a message sent from another thread): wake it to see the end.
+    WakeModalLoop(owner);
     return TRUE;
 }
 

@@ -273,6 +273,16 @@ TEST_F(WindowTest, DialogRunsModallyWithItsControlsAndKeys)
                         reinterpret_cast<LPARAM>("sometimes"));
     escape.join();
     EXPECT_EQ(r, -5);
+
+    // A worker's SendMessage that ends the dialog ends the modal loop too.
+    std::thread sender([] {
+        HWND dlg = twgui::WaitForCaption("Plain dialog", 10000);
+        ASSERT_NE(dlg, nullptr);
+        SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    r = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kPlainDialog), nullptr, PlainDlgProc, 0);
+    sender.join();
+    EXPECT_EQ(r, -5);
     EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(999), nullptr, PlainDlgProc, 0), -1);
 }
 
