@@ -17,6 +17,7 @@
 #include <QSocketNotifier>
 
 #include <chrono>
+#include <cstdio>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -57,6 +58,19 @@ bool NoDisplay()
         return v == nullptr || *v == '\0';
     };
     return unset("DISPLAY") && unset("WAYLAND_DISPLAY") && unset("QT_QPA_PLATFORM");
+}
+
+// Qt's own diagnostics, less the notes of the offscreen platform about what it
+// cannot do (raise a window, size hints) and about a missing runtime directory,
+// which say nothing about the program.
+void FilterQtMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    static const char *const kNoise[] = {"This plugin does not support", "XDG_RUNTIME_DIR not set"};
+    for (const char *noise : kNoise)
+        if (message.contains(QLatin1String(noise)))
+            return;
+    QByteArray text = qFormatLogMessage(type, context, message).toLocal8Bit();
+    std::fprintf(stderr, "%s\n", text.constData());
 }
 
 // Creates the widgets and resources a message box uses once, so that Qt's own
@@ -125,6 +139,7 @@ void QtThreadMain(QtThreadState &s)
     }
 
     if (s.wake.valid()) {
+        qInstallMessageHandler(FilterQtMessages);
         QApplication app(argc, argv);
         // Closing the last box or window must not end the loop.
         QApplication::setQuitOnLastWindowClosed(false);
