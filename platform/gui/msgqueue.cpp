@@ -14,12 +14,11 @@ struct QueueDirectory {
     std::map<DWORD, std::shared_ptr<MessageQueue>> queues;
 };
 
-// Built with the library, so it outlives the Qt thread (stopped first at exit).
-QueueDirectory g_directory;
-
 QueueDirectory &Directory()
 {
-    return g_directory;
+    // Never destroyed: threads still ending at process exit take their queues out.
+    static QueueDirectory *directory = new QueueDirectory;
+    return *directory;
 }
 
 // Ends a thread's queue when the thread ends: senders waiting on it get 0.

@@ -14,12 +14,11 @@ struct Table {
     HWND desktop = nullptr;
 };
 
-// Built with the library, so it outlives the Qt thread (stopped first at exit).
-Table g_table;
-
 Table &TheTable()
 {
-    return g_table;
+    // Never destroyed: the Qt thread and threads still ending at process exit use it.
+    static Table *table = new Table;
+    return *table;
 }
 
 HWND NewHandle(Table &t)

@@ -181,6 +181,10 @@ EXTERN_C HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 EXTERN_C DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 EXTERN_C BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
 
+// The entry point a GUI program defines; the C runtime's main() calls it with the
+// program's instance handle and its command line without the program name.
+EXTERN_C int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+
 // ---- Strings -----------------------------------------------------------------
 
 EXTERN_C int WINAPI lstrlenA(LPCSTR lpString);
