@@ -12,7 +12,7 @@
 
 #include "fakedialog.h"
 #include "launcher_ids.h"
-#include "rawserver.h"
+#include "twrawserver.h"
 #include "settings.h"
 #include "startup.h"
 #include "startup_dialog.h"
@@ -161,7 +161,7 @@ TEST_F(StartupDialogTest, CancelDuringTheSecondFileKeepsWhatArrived)
     // The second file arrives in part; the rest comes only once Cancel was pressed.
     std::atomic<bool> cancelled{false};
     const std::string served = lt::ManifestText("1.3.0.0", ReleaseEntries());
-    lt::CScriptedServer server([&](lt::CConnection &c) {
+    twtest::CScriptedServer server([&](twtest::CConnection &c) {
         std::string path = c.Path();
         if (path == "/download/start.php") {
             c.Send("HTTP/1.1 200 OK\r\nX-App_version: 1.3.0.0\r\n\r\n" + served);
@@ -214,7 +214,7 @@ TEST_F(StartupDialogTest, CancelBeforeTheDownloadStopsItAtItsFirstReceive)
 TEST_F(StartupDialogTest, ADigestMismatchDeletesTheTemporaryFile)
 {
     std::vector<Entry> entries = ReleaseEntries();
-    entries[2].md5 = lt::Md5Of("not B");
+    entries[2].md5 = twtest::Md5Hex("not B");
     StartWithManifest(entries);
     EXPECT_EQ(DOWNLOAD_BAD_DIGEST, RunPressingOk());
     EXPECT_EQ(m_files[0].second, twtest::ReadFile(Work("A.bin")));
@@ -259,7 +259,7 @@ TEST_F(StartupDialogTest, AManifestNamingFilesElsewhereFailsTheDownload)
 TEST_F(StartupDialogTest, TheDownloadThreadRefusesANameOutsideOnItsOwn)
 {
     // Run directly, as if the manifest had changed after the size computation.
-    WriteManifest("1.3.0.0", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"../x", "1.0", "7", lt::Md5Of("x")}});
+    WriteManifest("1.3.0.0", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"../x", "1.0", "7", twtest::Md5Hex("x")}});
     twtest::WriteFile(Outside("x.1.0"), "outside");
     DownloadThread(lt::FakeDialogHandle());
     std::vector<DialogEvent> events = lt::DialogEvents();
@@ -352,7 +352,7 @@ TEST_F(PolicyTest, EachResultHasItsMessageAndExitCode)
 
 TEST_F(PolicyTest, ADownloadThatLeftFilesMissingIsReported)
 {
-    WriteManifest("1.3", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"A.bin", "1.3", "4", lt::Md5Of("AAAA")}});
+    WriteManifest("1.3", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"A.bin", "1.3", "4", twtest::Md5Hex("AAAA")}});
     int exitCode = 0;
     EXPECT_FALSE(ActOnStartupResult(STARTUP_DOWNLOADED, &exitCode));
     EXPECT_EQ(EXIT_NOT_ALL_FILES, exitCode);

@@ -15,15 +15,15 @@
 #include "fakedialog.h"
 #include "launcher_ids.h"
 #include "manifest.h"
-#include "rawserver.h"
+#include "twrawserver.h"
 #include "support.h"
 #include "updater.h"
 #include "version.h"
 #include "workdir.h"
 
 namespace fs = std::filesystem;
-using lt::CConnection;
-using lt::CScriptedServer;
+using twtest::CConnection;
+using twtest::CScriptedServer;
 using lt::Entry;
 using lt::LauncherTest;
 
@@ -69,13 +69,13 @@ TEST_F(DigestTest, KnownDigestsAndFilesAcrossBlockBoundaries)
                  DigestOf("12345678901234567890123456789012345678901234567890123456789012345678901234567890").c_str());
     for (size_t size : {1023u, 1024u, 1025u, 4096u, 100000u}) {
         std::string bytes = lt::Pattern(size, static_cast<int>(size));
-        EXPECT_EQ(lt::Md5Of(bytes), DigestOf(bytes)) << size;
+        EXPECT_EQ(twtest::Md5Hex(bytes), DigestOf(bytes)) << size;
     }
 }
 
 TEST_F(DigestTest, ComparisonIgnoresCaseAndNeedsAllThirtyTwoDigits)
 {
-    std::string digest = lt::Md5Of("launcher");
+    std::string digest = twtest::Md5Hex("launcher");
     std::string upper = digest;
     for (char &c : upper)
         c = static_cast<char>(toupper(c));
@@ -83,7 +83,7 @@ TEST_F(DigestTest, ComparisonIgnoresCaseAndNeedsAllThirtyTwoDigits)
     EXPECT_FALSE(DigestsEqual(digest.c_str(), ""));
     EXPECT_FALSE(DigestsEqual(digest.c_str(), digest.substr(0, 31).c_str()));
     EXPECT_FALSE(DigestsEqual("", ""));
-    EXPECT_FALSE(DigestsEqual(digest.c_str(), lt::Md5Of("other").c_str()));
+    EXPECT_FALSE(DigestsEqual(digest.c_str(), twtest::Md5Hex("other").c_str()));
 
     twtest::WriteFile(Work("file"), "launcher");
     EXPECT_TRUE(FileDigestMatches(Work("file").c_str(), upper.c_str()));
@@ -197,7 +197,7 @@ TEST_F(CheckTest, AFileWithoutDigestCountsAsCurrentAndAnUnversionedManifestIsNot
 
     // Version 0 locally, and the server's is not newer: no verification at all.
     StartUpdateServer({"--manifest-version", "0.0.0.0"});
-    WriteManifest("0", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"Missing.bin", "1.0", "10", lt::Md5Of("x")}});
+    WriteManifest("0", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"Missing.bin", "1.0", "10", twtest::Md5Hex("x")}});
     EXPECT_EQ(CHECK_CURRENT, CheckForUpdates());
     EXPECT_EQ("<absent>", ManifestKey(2, "DownloadedSize"));
 }
@@ -205,7 +205,7 @@ TEST_F(CheckTest, AFileWithoutDigestCountsAsCurrentAndAnUnversionedManifestIsNot
 TEST_F(CheckTest, ConnectionFailuresEndWithTheirCodes)
 {
     WriteManifest("1.0", {ReleaseEntry("Tarnwick", "1.2.0.0")});
-    lt::CRefusingPort refusing;
+    twtest::CRefusingPort refusing;
     PointLauncherAt(refusing.Address());
     std::string before = twtest::ReadFile(Work("files.ini"));
     EXPECT_EQ(CHECK_CONNECT, CheckForUpdates());
@@ -332,7 +332,7 @@ protected:
     }
     Entry EntryOf(const std::string &name, const std::string &bytes)
     {
-        return {name, "1.3.0.0", std::to_string(bytes.size()), lt::Md5Of(bytes)};
+        return {name, "1.3.0.0", std::to_string(bytes.size()), twtest::Md5Hex(bytes)};
     }
     std::string m_a, m_b;
     Entry m_launcher;
@@ -344,7 +344,7 @@ TEST_F(SizeTest, AnOutdatedLauncherWinsOverEverything)
     EXPECT_EQ(SIZE_LAUNCHER_OUTDATED, ComputeDownloadSize());
     EXPECT_FALSE(twtest::FileExists(Work("A.bin.1.3.0.0"))) << "nothing is fetched for an outdated launcher";
 
-    WriteManifest("1.3", {{"Tarnwick", "1.2.0.0", m_launcher.size, lt::Md5Of("other")}});
+    WriteManifest("1.3", {{"Tarnwick", "1.2.0.0", m_launcher.size, twtest::Md5Hex("other")}});
     EXPECT_EQ(SIZE_LAUNCHER_OUTDATED, ComputeDownloadSize());
     WriteManifest("1.3", {{"Tarnwick", "1.2.0.0", m_launcher.size, ""}});
     EXPECT_EQ(SIZE_LAUNCHER_OUTDATED, ComputeDownloadSize());
@@ -363,7 +363,7 @@ TEST_F(SizeTest, CountsWhatIsMissingAndInstallsWhatIsComplete)
     twtest::WriteFile(Work("C.bin.1.3.0.0"), c);                // complete and verified
     twtest::WriteFile(Work("C.bin"), "old C");
     WriteManifest("1.3", {m_launcher, EntryOf("A.bin", m_a), EntryOf("B.bin", m_b), EntryOf("C.bin", c),
-                          {"D.bin", "", "250", lt::Md5Of("d")}});
+                          {"D.bin", "", "250", twtest::Md5Hex("d")}});
     EXPECT_EQ(4000 + 250, ComputeDownloadSize());
     EXPECT_FALSE(twtest::FileExists(Work("A.bin.1.3.0.0")));
     EXPECT_EQ(m_b.substr(0, 1000), twtest::ReadFile(Work("B.bin.1.3.0.0")));
@@ -421,8 +421,8 @@ protected:
 TEST_F(UnsafeNameTest, TheSizeComputationRefusesTheManifest)
 {
     for (const auto &c : Cases()) {
-        WriteManifest("1.3", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"A.bin", "1.0", "10", lt::Md5Of("a")},
-                              {c.first, c.second, "7", lt::Md5Of("outside")}});
+        WriteManifest("1.3", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"A.bin", "1.0", "10", twtest::Md5Hex("a")},
+                              {c.first, c.second, "7", twtest::Md5Hex("outside")}});
         EXPECT_EQ(DOWNLOAD_BAD_STATUS, ComputeDownloadSize()) << c.first << " " << c.second;
         EXPECT_FALSE(twtest::FileExists(Work("A.bin.1.0"))) << "refused before any file is looked at";
         lt::RemoveFile(Work("A.bin.1.0"));
@@ -430,7 +430,7 @@ TEST_F(UnsafeNameTest, TheSizeComputationRefusesTheManifest)
     }
     // Entry 1 too: the launcher's own entry must name a file here.
     for (const std::string &name : std::vector<std::string>{"../victim.bin", Outside("victim.bin"), ""}) {
-        WriteManifest("1.3", {{name, "1.0", "7", lt::Md5Of("outside")}});
+        WriteManifest("1.3", {{name, "1.0", "7", twtest::Md5Hex("outside")}});
         EXPECT_EQ(DOWNLOAD_BAD_STATUS, ComputeDownloadSize()) << name;
     }
     ExpectOutsideUntouched();
@@ -439,8 +439,8 @@ TEST_F(UnsafeNameTest, TheSizeComputationRefusesTheManifest)
 TEST_F(UnsafeNameTest, ABlankNameEndsTheList)
 {
     // Values are read trimmed, so a blank Name is an empty one: the list ends there.
-    WriteManifest("1.3", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"   ", "1.0", "7", lt::Md5Of("x")},
-                          {"A.bin", "1.0", "10", lt::Md5Of("a")}});
+    WriteManifest("1.3", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"   ", "1.0", "7", twtest::Md5Hex("x")},
+                          {"A.bin", "1.0", "10", twtest::Md5Hex("a")}});
     EXPECT_EQ(0, ComputeDownloadSize());
     EXPECT_FALSE(twtest::FileExists(Work("A.bin.1.0")));
     ExpectOutsideUntouched();
@@ -451,7 +451,7 @@ TEST_F(UnsafeNameTest, TheCheckLeavesSuchEntriesAloneAndAsksForAnUpdate)
     CScriptedServer server([](CConnection &c) { c.Send("HTTP/1.1 200 OK\r\nX-App_version: 1.3.0.0\r\n\r\n"); });
     PointLauncherAt(server.Address());
     for (const auto &c : Cases()) {
-        WriteManifest("1.3", {ReleaseEntry("Tarnwick", "1.2.0.0"), {c.first, c.second, "7", lt::Md5Of("outside")}});
+        WriteManifest("1.3", {ReleaseEntry("Tarnwick", "1.2.0.0"), {c.first, c.second, "7", twtest::Md5Hex("outside")}});
         EXPECT_EQ(CHECK_UPDATE_DUE, CheckForUpdates()) << c.first;
         ExpectOutsideUntouched();
     }
@@ -514,7 +514,7 @@ TEST_F(DownloadTest, ACancelStopsAtTheNextReceive)
 
 TEST_F(DownloadTest, ConnectionFailuresEndWithTheirCodes)
 {
-    lt::CRefusingPort refusing;
+    twtest::CRefusingPort refusing;
     PointLauncherAt(refusing.Address());
     EXPECT_EQ(DOWNLOAD_CONNECT, DownloadFile("B.bin.1", Work("B.bin.1").c_str(), 5000, 0));
     EXPECT_FALSE(twtest::FileExists(Work("B.bin.1")));

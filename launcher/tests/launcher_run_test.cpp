@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-#include "rawserver.h"
+#include "twrawserver.h"
 #include "settings.h"
 #include "testdata.h"
 #include "twtesting.h"
@@ -64,7 +64,7 @@ protected:
     Entry ReleaseEntry(const std::string &name, const std::string &version) const
     {
         std::string bytes = twtest::ReadFile(Release(name));
-        return {name, version, std::to_string(bytes.size()), lt::Md5Of(bytes)};
+        return {name, version, std::to_string(bytes.size()), twtest::Md5Hex(bytes)};
     }
     // The three files the release adds to the launcher, in the server's order.
     std::vector<std::string> Files() const { return {"Kestrin.ax", "Readme.txt", "TarnwickDll.dll"}; }
@@ -149,7 +149,7 @@ TEST_F(LauncherRunTest, NextStartBecomesNeverEvenWhenTheCheckFails)
 {
     WriteSetting("Next program start", SETTING_AUTO_UPDATE);
     WriteOldManifest();
-    lt::CRefusingPort refusing;
+    twtest::CRefusingPort refusing;
     m_serverAddress = refusing.Address();
     EXPECT_EQ(-5, Run("")) << Diagnostics();
     EXPECT_EQ("Never", lt::SettingText(SETTING_AUTO_UPDATE));
@@ -263,7 +263,7 @@ TEST_F(LauncherRunTest, ADigestMismatchDeletesTheTemporaryFile)
     std::vector<Entry> entries = {ReleaseEntry("Tarnwick", "0.0.0.1")};
     for (const std::string &name : Files())
         entries.push_back(ReleaseEntry(name, "2.0.0.0"));
-    entries[2].md5 = lt::Md5Of("something else");
+    entries[2].md5 = twtest::Md5Hex("something else");
     twtest::WriteFile(m_root.file("served.ini"), lt::ManifestText("2.0.0.0", entries));
     StartUpdateServer({"--manifest", m_root.file("served.ini")});
     WriteOldManifest();
@@ -285,7 +285,7 @@ TEST_F(LauncherRunTest, CancelDuringTheSecondOfThreeFiles)
     const std::string readme = twtest::ReadFile(Release("Readme.txt"));
     std::atomic<bool> closed{false};
     // The second file trickles in until the launcher hangs up.
-    lt::CScriptedServer server([&](lt::CConnection &c) {
+    twtest::CScriptedServer server([&](twtest::CConnection &c) {
         if (c.Path() == "/download/start.php") {
             c.Send("HTTP/1.1 200 OK\r\nX-App_version: 2.0.0.0\r\n\r\n" + manifest);
         } else if (c.Path() == "/download/Kestrin.ax.2.0.0.0") {
@@ -344,7 +344,7 @@ TEST_F(LauncherRunTest, NoManifestIsReported)
 TEST_F(LauncherRunTest, NoServerListening)
 {
     WriteOldManifest();
-    lt::CRefusingPort refusing;
+    twtest::CRefusingPort refusing;
     m_serverAddress = refusing.Address();
     EXPECT_EQ(-5, Run("")) << Diagnostics();
     EXPECT_NE(std::string::npos, UiLog().find("Failed to get update information")) << Diagnostics();

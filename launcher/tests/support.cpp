@@ -39,7 +39,7 @@ void LauncherTest::TearDown()
 Entry LauncherTest::ReleaseEntry(const std::string &name, const std::string &version) const
 {
     std::string bytes = twtest::ReadFile(Release(name));
-    return {name, version, std::to_string(bytes.size()), Md5Of(bytes)};
+    return {name, version, std::to_string(bytes.size()), twtest::Md5Hex(bytes)};
 }
 
 void LauncherTest::WriteManifest(const std::string &version, const std::vector<Entry> &entries)

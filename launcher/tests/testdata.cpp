@@ -3,7 +3,6 @@
 #include <cstring>
 #include <ctime>
 
-#include <openssl/evp.h>
 #include <windows.h>
 
 #include "settings.h"
@@ -24,20 +23,6 @@ std::string ManifestText(const std::string &version, const std::vector<Entry> &e
             text += "Size=" + e.size + "\r\n";
         if (!e.md5.empty())
             text += "MD5=" + e.md5 + "\r\n";
-    }
-    return text;
-}
-
-std::string Md5Of(const std::string &bytes)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &len, EVP_md5(), nullptr);
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < len; ++i) {
-        text += hex[digest[i] >> 4];
-        text += hex[digest[i] & 15];
     }
     return text;
 }

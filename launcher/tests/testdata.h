@@ -16,9 +16,6 @@ struct Entry {
 // files.ini text: a marker byte and the version on the first line, then the entries.
 std::string ManifestText(const std::string &version, const std::vector<Entry> &entries);
 
-// The MD5 of the bytes as 32 lower-case hexadecimal digits (OpenSSL, independent of the launcher).
-std::string Md5Of(const std::string &bytes);
-
 // Deletes a file if it is there.
 void RemoveFile(const std::string &path);
 

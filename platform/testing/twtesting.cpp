@@ -1,5 +1,7 @@
 #include "twtesting.h"
 
+#include <openssl/evp.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -195,6 +197,20 @@ std::string BinPath(const std::string &name)
 std::string TestPath(const std::string &name)
 {
     return std::string(TW_TEST_DIR) + "/" + name;
+}
+
+std::string Md5Hex(const std::string &bytes)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int len = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &len, EVP_md5(), nullptr);
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < len; ++i) {
+        text += hex[digest[i] >> 4];
+        text += hex[digest[i] & 15];
+    }
+    return text;
 }
 
 } // namespace twtest

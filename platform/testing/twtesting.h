@@ -78,6 +78,9 @@ std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &content);
 bool FileExists(const std::string &path);
 
+// The MD5 digest of the bytes as 32 lower-case hexadecimal digits.
+std::string Md5Hex(const std::string &bytes);
+
 // Paths of the build's output directories.
 std::string BinPath(const std::string &name);
 std::string TestPath(const std::string &name);

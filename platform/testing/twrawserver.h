@@ -1,4 +1,4 @@
-// A scripted HTTP server on the host's own sockets for the launcher's tests: it
+// A scripted HTTP server on the host's own sockets for tests of HTTP clients: it
 // answers each connection with whatever the test sends, split and timed as the
 // test chooses. Kept apart from the tests because the host's socket headers and
 // winsock2.h cannot meet in one translation unit.
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace lt {
+namespace twtest {
 
 // One accepted connection, its request already read.
 class CConnection {
@@ -65,4 +65,4 @@ private:
     unsigned short m_port = 0;
 };
 
-} // namespace lt
+} // namespace twtest

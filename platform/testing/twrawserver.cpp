@@ -1,4 +1,4 @@
-#include "rawserver.h"
+#include "twrawserver.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace lt {
+namespace twtest {
 namespace {
 
 int BoundLoopbackSocket(unsigned short &port)
@@ -126,4 +126,4 @@ std::string CRefusingPort::Address() const
     return LoopbackAddress(m_port);
 }
 
-} // namespace lt
+} // namespace twtest
