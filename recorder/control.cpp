@@ -96,22 +96,29 @@ void StopClip()
     UpdateWindowTitle();
 }
 
-// Ends the clip whatever the state: the close without its guard.
-static void EndClip()
+// Ends a recording, lets the graph come to rest and releases it; the player is
+// then in the given state with nothing to show.
+static void DropGraph(PlayerState newState)
 {
-    EnableMenuItem(g_hMenu, ID_FILE_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-    EnableMenuItem(g_hMenu, ID_CONTROL_RESTART, MF_BYCOMMAND | MF_GRAYED);
     if (g_bRecording)
         ToggleRecording();
     if (pMC != NULL) {
         pMC->Pause();
         pMC->StopWhenReady();
     }
-    g_State = NoClip;
+    g_State = newState;
     g_nStreamSeconds = 0;
     g_nBufferingProgress = 0;
     g_bNoVideo = true;
     ReleaseGraph();
+}
+
+// Ends the clip whatever the state: the close without its guard.
+static void EndClip()
+{
+    EnableMenuItem(g_hMenu, ID_FILE_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+    EnableMenuItem(g_hMenu, ID_CONTROL_RESTART, MF_BYCOMMAND | MF_GRAYED);
+    DropGraph(NoClip);
     g_szURL[0] = '\0';
     g_szClipTitle[0] = '\0';
     EnableMenuItem(g_hMenu, ID_FILE_OPENURL, MF_BYCOMMAND | MF_ENABLED);
@@ -130,17 +137,7 @@ void RestartClip()
 {
     if (g_State == NoClip || g_State == Loading)
         return;
-    if (g_bRecording)
-        ToggleRecording();
-    if (pMC != NULL) {
-        pMC->Pause();
-        pMC->StopWhenReady();
-    }
-    g_State = Loading;
-    g_nStreamSeconds = 0;
-    g_nBufferingProgress = 0;
-    g_bNoVideo = true;
-    ReleaseGraph();
+    DropGraph(Loading);
     InvalidateRect(g_hWndApp, NULL, TRUE);
     // With no graph and a URL, this opens the same URL again.
     PlayClip();

@@ -41,6 +41,26 @@ HMENU NewMenu()
     return h;
 }
 
+// Removes a menu and its pop-ups; with the lock held. False if it was not a menu.
+bool DeleteMenuTree(HMENU root)
+{
+    std::vector<HMENU> pending{root};
+    bool found = false;
+    while (!pending.empty()) {
+        HMENU m = pending.back();
+        pending.pop_back();
+        auto it = Menus().menus.find(m);
+        if (it == Menus().menus.end())
+            continue;
+        found = true;
+        for (const MenuItem &item : it->second.items)
+            if (item.popup != nullptr)
+                pending.push_back(item.popup);
+        Menus().menus.erase(it);
+    }
+    return found;
+}
+
 // Reads a NUL-terminated UTF-16 string; false if it runs past the end.
 bool ReadString(const BYTE *&p, const BYTE *end, std::string &out)
 {
@@ -90,8 +110,10 @@ bool ParseLevel(const BYTE *&p, const BYTE *end, HMENU menu, int depth)
             item.flags |= MF_SEPARATOR;
         if (flags & MF_POPUP) {
             item.popup = NewMenu();
-            if (!ParseLevel(p, end, item.popup, depth + 1))
+            if (!ParseLevel(p, end, item.popup, depth + 1)) {
+                DeleteMenuTree(item.popup);
                 return false;
+            }
         }
         Menus().menus[menu].items.push_back(item);
         if (flags & MF_END)
@@ -208,18 +230,7 @@ HMENU CreateMenuFromTemplate(const void *data, size_t size)
         return menu;
     if (!ParseLevel(p, end, menu, 0)) {
         // Leaves no half-built menu behind.
-        std::vector<HMENU> pending{menu};
-        while (!pending.empty()) {
-            HMENU m = pending.back();
-            pending.pop_back();
-            auto it = Menus().menus.find(m);
-            if (it == Menus().menus.end())
-                continue;
-            for (const MenuItem &item : it->second.items)
-                if (item.popup != nullptr)
-                    pending.push_back(item.popup);
-            Menus().menus.erase(it);
-        }
+        DeleteMenuTree(menu);
         return nullptr;
     }
     return menu;
@@ -265,20 +276,7 @@ EXTERN_C HMENU WINAPI LoadMenuA(HINSTANCE hInstance, LPCSTR lpMenuName)
 EXTERN_C BOOL WINAPI DestroyMenu(HMENU hMenu)
 {
     std::lock_guard<std::mutex> lock(WindowLock());
-    std::vector<HMENU> pending{hMenu};
-    bool found = false;
-    while (!pending.empty()) {
-        HMENU m = pending.back();
-        pending.pop_back();
-        auto it = Menus().menus.find(m);
-        if (it == Menus().menus.end())
-            continue;
-        found = true;
-        for (const auto &item : it->second.items)
-            if (item.popup != nullptr)
-                pending.push_back(item.popup);
-        Menus().menus.erase(it);
-    }
+    bool found = DeleteMenuTree(hMenu);
     if (!found)
         SetLastError(ERROR_INVALID_MENU_HANDLE);
     return found ? TRUE : FALSE;

@@ -89,25 +89,14 @@ EXTERN_C BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPa
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    MSG m{};
-    m.hwnd = hWnd;
-    m.message = Msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = GetTickCount();
-    return PostToQueue(owner, m) ? TRUE : FALSE;
+    return PostToQueue(owner, MakeMsg(hWnd, Msg, wParam, lParam)) ? TRUE : FALSE;
 }
 
 EXTERN_C BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     if (idThread == GetCurrentThreadId())
         CurrentQueue();
-    MSG m{};
-    m.message = Msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = GetTickCount();
-    if (!PostToQueue(idThread, m)) {
+    if (!PostToQueue(idThread, MakeMsg(nullptr, Msg, wParam, lParam))) {
         SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }

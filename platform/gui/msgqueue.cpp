@@ -53,6 +53,8 @@ bool Matches(const MSG &m, HWND filter, UINT first, UINT last)
     return m.message >= first && m.message <= last;
 }
 
+} // namespace
+
 MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     MSG m{};
@@ -63,8 +65,6 @@ MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     m.time = GetTickCount();
     return m;
 }
-
-} // namespace
 
 void SentMessage::Complete(LRESULT value)
 {

@@ -72,6 +72,9 @@ public:
     void Notify();
 };
 
+// A message stamped with the current time.
+MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
 // The calling thread's queue, created on first use.
 std::shared_ptr<MessageQueue> CurrentQueue();
 // The queue of a thread, or null if it has none (or has ended).

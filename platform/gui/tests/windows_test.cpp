@@ -331,6 +331,9 @@ TEST_F(WindowTest, MsgWaitWakesForHandlesAndForInput)
     HWND hwnd = Create();
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_NE(event, nullptr);
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))   // what earlier tests left
+        DispatchMessageA(&m);
     EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 50, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
     SetEvent(event);
     EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -341,7 +344,6 @@ TEST_F(WindowTest, MsgWaitWakesForHandlesAndForInput)
     });
     EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0 + 1));
     poster.join();
-    MSG m;
     ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_USER + 9, WM_USER + 9, PM_REMOVE));
     EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_USER + 9, WM_USER + 9, PM_REMOVE));
     CloseHandle(event);
@@ -434,6 +436,28 @@ TEST(DialogTemplate, MalformedTemplatesAreRefusedWithoutReadingPastThem)
         std::vector<BYTE> copy(bytes, bytes + cut);
         twgui::DialogTemplate partial;
         EXPECT_FALSE(twgui::ParseDialogTemplate(copy.data(), copy.size(), partial)) << cut;
+    }
+}
+
+TEST(MenuTemplate, TruncatedMenusAreRefusedWithoutReadingPastThem)
+{
+    HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCEA(kMenu), RT_MENU);
+    ASSERT_NE(res, nullptr);
+    const BYTE *bytes = static_cast<const BYTE *>(LockResource(LoadResource(nullptr, res)));
+    DWORD size = SizeofResource(nullptr, res);
+    HMENU whole = twgui::CreateMenuFromTemplate(bytes, size);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(twgui::MenuItemStates(whole).size(), 4u);
+    EXPECT_TRUE(DestroyMenu(whole));
+    EXPECT_FALSE(DestroyMenu(whole));
+    // A header alone is an empty menu; any item cut short fails the whole menu.
+    HMENU empty = twgui::CreateMenuFromTemplate(bytes, 4);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_TRUE(twgui::MenuItemStates(empty).empty());
+    DestroyMenu(empty);
+    for (DWORD cut = 5; cut < size; ++cut) {
+        std::vector<BYTE> copy(bytes, bytes + cut);
+        EXPECT_EQ(twgui::CreateMenuFromTemplate(copy.data(), copy.size()), nullptr) << cut;
     }
 }
 
