@@ -11,9 +11,13 @@ constexpr UINT kMsgGeometryChanged = 0x0398;
 // ShowWindow from another thread); lParam points to a std::function<LRESULT()>.
 constexpr UINT kMsgRunOnOwner = 0x0399;
 
+// A thread message marking a point in a thread's queue: when it is dispatched,
+// everything posted before it has been; wParam is the marker's number.
+constexpr UINT kMsgSettleMarker = 0x039A;
+
 inline bool IsInternalMessage(UINT message)
 {
-    return message == kMsgGeometryChanged || message == kMsgRunOnOwner;
+    return message == kMsgGeometryChanged || message == kMsgRunOnOwner || message == kMsgSettleMarker;
 }
 
 } // namespace twgui

@@ -1,6 +1,8 @@
 // The message calls: getting, peeking, translating, dispatching, posting and
 // sending messages, quitting, timers, and waiting for input with kernel objects.
+#include "internalmsg.h"
 #include "msgqueue.h"
+#include "uiactions.h"
 #include "windowtable.h"
 
 #include <algorithm>
@@ -67,8 +69,13 @@ EXTERN_C BOOL WINAPI TranslateMessage(const MSG *lpMsg)
 
 EXTERN_C LRESULT WINAPI DispatchMessageA(const MSG *lpMsg)
 {
-    if (lpMsg == nullptr || lpMsg->hwnd == nullptr)
+    if (lpMsg == nullptr)
         return 0;
+    if (lpMsg->hwnd == nullptr) {
+        if (lpMsg->message == kMsgSettleMarker)
+            MarkerDispatched(lpMsg->wParam);
+        return 0;
+    }
     if (lpMsg->message == WM_TIMER && lpMsg->lParam != 0) {
         reinterpret_cast<TIMERPROC>(lpMsg->lParam)(lpMsg->hwnd, WM_TIMER, lpMsg->wParam, GetTickCount());
         return 0;

@@ -104,21 +104,27 @@ void Run(const std::string &path)
             needTarget();
             if (!TypeIntoControl(target, Number(w, 1, 0, lineNo), w[2]))
                 Fail(lineNo, "cannot type into control " + w[1]);
+            WaitUntilSettled(target, kDefaultWaitMs);
         } else if (cmd == "click") {
             need(2);
             needTarget();
             if (!ClickControl(target, Number(w, 1, 0, lineNo), kDefaultWaitMs))
                 Fail(lineNo, "cannot click control " + w[1]);
+            WaitUntilSettled(target, kDefaultWaitMs);
         } else if (cmd == "key") {
             need(2);
             WPARAM vk = VirtualKeyOfName(w[1]);
             if (vk == 0)
                 Fail(lineNo, "unknown key " + w[1]);
-            PressKey(main(), vk);
+            HWND m = main();
+            PressKey(m, vk);
+            WaitUntilSettled(m, kDefaultWaitMs);
         } else if (cmd == "menu") {
             need(2);
-            if (!ChooseMenuItem(main(), static_cast<UINT>(Number(w, 1, 0, lineNo))))
+            HWND m = main();
+            if (!ChooseMenuItem(m, static_cast<UINT>(Number(w, 1, 0, lineNo))))
                 Fail(lineNo, "no menu item " + w[1]);
+            WaitUntilSettled(m, kDefaultWaitMs);
         } else if (cmd == "menustate") {
             for (const MenuItemState &s : MenuStatesOf(main()))
                 AppendUiLog({"menu", std::to_string(s.id), s.text, s.grayed ? "grayed" : "enabled",

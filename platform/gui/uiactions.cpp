@@ -1,5 +1,6 @@
 // User actions on windows, for the UI script and tests.
 #include "uiactions.h"
+#include "internalmsg.h"
 #include "qtmirror.h"
 #include "windowtable.h"
 
@@ -10,7 +11,9 @@
 #include <QPainter>
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <set>
 #include <thread>
 
 namespace twgui {
@@ -79,6 +82,45 @@ bool ClickControl(HWND window, int id, int timeoutMs)
         return false;
     // The widget may not have caught up with the record yet: retry briefly.
     return WaitUntil(timeoutMs, [&] { return MirrorClick(control); });
+}
+
+namespace {
+
+struct Markers {
+    std::mutex mutex;
+    std::condition_variable cv;
+    WPARAM next = 1;
+    std::set<WPARAM> dispatched;
+};
+
+Markers g_markers;
+
+} // namespace
+
+bool WaitUntilSettled(HWND window, int timeoutMs)
+{
+    DWORD owner = GetWindowThreadProcessId(window, nullptr);
+    if (owner == 0)
+        return false;
+    WPARAM marker;
+    {
+        std::lock_guard<std::mutex> lock(g_markers.mutex);
+        marker = g_markers.next++;
+    }
+    if (!PostThreadMessageA(owner, kMsgSettleMarker, marker, 0))
+        return false;
+    std::unique_lock<std::mutex> lock(g_markers.mutex);
+    bool done = g_markers.cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                      [&] { return g_markers.dispatched.count(marker) != 0; });
+    g_markers.dispatched.erase(marker);
+    return done;
+}
+
+void MarkerDispatched(WPARAM marker)
+{
+    std::lock_guard<std::mutex> lock(g_markers.mutex);
+    g_markers.dispatched.insert(marker);
+    g_markers.cv.notify_all();
 }
 
 bool PressKey(HWND window, WPARAM vk)

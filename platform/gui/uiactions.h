@@ -24,6 +24,13 @@ bool TypeIntoControl(HWND window, int id, const std::string &text);
 // Clicks a button of a window, waiting up to timeoutMs for it to be shown and enabled.
 bool ClickControl(HWND window, int id, int timeoutMs);
 
+// Waits until the thread that owns the window has dispatched every message posted
+// to it so far (the user's clicks and keys have had their effect), at most
+// timeoutMs; false on time-out or when the thread has no queue.
+bool WaitUntilSettled(HWND window, int timeoutMs);
+// Called when a settle marker is dispatched.
+void MarkerDispatched(WPARAM marker);
+
 // Posts WM_KEYDOWN with a virtual-key code to a window.
 bool PressKey(HWND window, WPARAM vk);
 // The virtual-key code for a name: a letter or digit, F1-F12, Enter, Escape, Space,
