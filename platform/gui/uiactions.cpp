@@ -36,11 +36,11 @@ struct FolderAnswers {
     std::deque<std::optional<std::string>> answers;
 };
 
-FolderAnswers g_answers;
-
 FolderAnswers &Answers()
 {
-    return g_answers;
+    // Never destroyed: the script's thread may still use it while the process exits.
+    static FolderAnswers *answers = new FolderAnswers;
+    return *answers;
 }
 
 } // namespace
@@ -93,7 +93,12 @@ struct Markers {
     std::set<WPARAM> dispatched;
 };
 
-Markers g_markers;
+Markers &TheMarkers()
+{
+    // Never destroyed: the script's thread may still wait on it while the process exits.
+    static Markers *markers = new Markers;
+    return *markers;
+}
 
 } // namespace
 
@@ -104,23 +109,23 @@ bool WaitUntilSettled(HWND window, int timeoutMs)
         return false;
     WPARAM marker;
     {
-        std::lock_guard<std::mutex> lock(g_markers.mutex);
-        marker = g_markers.next++;
+        std::lock_guard<std::mutex> lock(TheMarkers().mutex);
+        marker = TheMarkers().next++;
     }
     if (!PostThreadMessageA(owner, kMsgSettleMarker, marker, 0))
         return false;
-    std::unique_lock<std::mutex> lock(g_markers.mutex);
-    bool done = g_markers.cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                      [&] { return g_markers.dispatched.count(marker) != 0; });
-    g_markers.dispatched.erase(marker);
+    std::unique_lock<std::mutex> lock(TheMarkers().mutex);
+    bool done = TheMarkers().cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                      [&] { return TheMarkers().dispatched.count(marker) != 0; });
+    TheMarkers().dispatched.erase(marker);
     return done;
 }
 
 void MarkerDispatched(WPARAM marker)
 {
-    std::lock_guard<std::mutex> lock(g_markers.mutex);
-    g_markers.dispatched.insert(marker);
-    g_markers.cv.notify_all();
+    std::lock_guard<std::mutex> lock(TheMarkers().mutex);
+    TheMarkers().dispatched.insert(marker);
+    TheMarkers().cv.notify_all();
 }
 
 bool PressKey(HWND window, WPARAM vk)
