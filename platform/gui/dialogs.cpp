@@ -90,7 +90,6 @@ HWND CreateDialogFromTemplate(const DialogTemplate &t, HINSTANCE instance, HWND 
     m.dialog = true;
     m.title = t.caption;
     m.systemMenu = (t.style & WS_SYSMENU) != 0;
-    m.resizable = false;
     m.fontFamily = font.family;
     m.fontPixels = font.pixels;
     POINT origin{kBorder, frameH - kBorder};

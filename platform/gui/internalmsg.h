@@ -15,9 +15,4 @@ constexpr UINT kMsgRunOnOwner = 0x0399;
 // everything posted before it has been; wParam is the marker's number.
 constexpr UINT kMsgSettleMarker = 0x039A;
 
-inline bool IsInternalMessage(UINT message)
-{
-    return message == kMsgGeometryChanged || message == kMsgRunOnOwner || message == kMsgSettleMarker;
-}
-
 } // namespace twgui

@@ -94,7 +94,6 @@ RECT WindowRectForWidget(const WindowRecord &r, const QRect &g)
 // The user moved or sized a window: record it, let the owner send WM_MOVE/WM_SIZE.
 void ReportUserGeometry(HWND hwnd, const QRect &g)
 {
-    DWORD owner = 0;
     {
         std::lock_guard<std::mutex> lock(WindowLock());
         WindowRecord *r = LockedRecord(hwnd);
@@ -104,10 +103,8 @@ void ReportUserGeometry(HWND hwnd, const QRect &g)
         if (w.left == r->rect.left && w.top == r->rect.top && w.right == r->rect.right && w.bottom == r->rect.bottom)
             return;
         r->rect = w;
-        owner = r->threadId;
     }
     PostMessageA(hwnd, kMsgGeometryChanged, 0, 0);
-    (void)owner;
 }
 
 void PostCommand(HWND parent, int id, int code, HWND control)

@@ -41,7 +41,6 @@ struct MirrorWindow {
     QRect geometry;            // of the widget: client area plus menu bar, screen coordinates
     QSize minimum;             // 0 for none
     bool systemMenu = true;    // a close box
-    bool resizable = true;
     QImage icon;
     std::vector<MirrorMenuItem> menu;
     std::vector<MirrorControl> controls;
