@@ -27,7 +27,8 @@ protected:
         if (!commandLine.empty())
             argv.push_back(commandLine);
         auto result = twtest::RunProcess(argv, m_dir.path());
-        m_log = twtest::ReadFile(m_dir.file("ui.log"));
+        // The log, then what the program printed: both show in a failure message.
+        m_log = twtest::ReadFile(m_dir.file("ui.log")) + "--- output:\n" + result.output;
         return result.exitCode;
     }
     bool Logged(const std::string &line) const { return m_log.find(line + "\n") != std::string::npos; }
