@@ -3,18 +3,16 @@
 #include "rot.h"
 #include "widestr.h"
 
-#include <atomic>
 #include <map>
 #include <mutex>
-#include <new>
 #include <objbase.h>
+#include <twcom/interfaces.h>
 #include <vector>
 
 namespace twcom {
 namespace {
 
-
-class CBindCtx final : public IBindCtx {
+class CBindCtx final : public Object<CBindCtx, IBindCtx> {
 public:
     CBindCtx()
     {
@@ -30,26 +28,6 @@ public:
             param.second->Release();
     }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IBindCtx) {
-            *ppv = static_cast<IBindCtx *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     STDMETHODIMP RegisterObjectBound(IUnknown *punk) override
     {
@@ -112,6 +90,7 @@ public:
         if (!pprot)
             return E_INVALIDARG;
         *pprot = RunningObjectTable();
+        (*pprot)->AddRef();
         return S_OK;
     }
     STDMETHODIMP RegisterObjectParam(LPOLESTR pszKey, IUnknown *punk) override
@@ -169,8 +148,7 @@ public:
     }
 
 private:
-    std::atomic<ULONG> m_refs{1};
-    std::mutex m_lock;
+    std::mutex m_lock;      // guards the members below
     BIND_OPTS m_options;
     std::vector<IUnknown *> m_bound;
     std::map<std::u16string, IUnknown *> m_params;
@@ -186,6 +164,9 @@ STDAPI CreateBindCtx(DWORD reserved, LPBC *ppbc)
     *ppbc = nullptr;
     if (reserved != 0)
         return E_INVALIDARG;
-    *ppbc = new (std::nothrow) twcom::CBindCtx;
-    return *ppbc ? S_OK : E_OUTOFMEMORY;
+    auto bindctx = twcom::Make<twcom::CBindCtx>();
+    if (!bindctx)
+        return E_OUTOFMEMORY;
+    *ppbc = bindctx.detach();
+    return S_OK;
 }

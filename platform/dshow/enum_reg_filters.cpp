@@ -3,39 +3,22 @@
 #include <new>
 
 #include <objbase.h>
+#include <twcom/object.h>
 
 #include "filter_mapper.h"
+
+TWCOM_INTERFACE(IEnumRegFilters, IID_IEnumRegFilters)
 
 namespace twds {
 namespace {
 
-class RegFilterEnumerator final : public IEnumRegFilters {
+class RegFilterEnumerator final : public twcom::Object<RegFilterEnumerator, IEnumRegFilters> {
 public:
     RegFilterEnumerator(std::vector<RegisteredFilter> filters, size_t position)
         : m_filters(std::move(filters)), m_position(position)
     {
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumRegFilters) {
-            *ppv = static_cast<IEnumRegFilters *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     // Each REGFILTER is one task-memory block holding its name; CoTaskMemFree frees both.
     HRESULT STDMETHODCALLTYPE Next(ULONG cFilters, REGFILTER **apRegFilter, ULONG *pcFetched) override
@@ -85,7 +68,10 @@ public:
             return E_POINTER;
         *ppEnum = nullptr;
         try {
-            *ppEnum = new RegFilterEnumerator(m_filters, m_position);
+            auto clone = twcom::Make<RegFilterEnumerator>(m_filters, m_position);
+            if (!clone)
+                return E_OUTOFMEMORY;
+            *ppEnum = clone.detach();
         } catch (const std::bad_alloc &) {
             return E_OUTOFMEMORY;
         }
@@ -93,9 +79,6 @@ public:
     }
 
 private:
-    ~RegFilterEnumerator() = default;
-
-    std::atomic<ULONG> m_refs{1};
     std::vector<RegisteredFilter> m_filters;
     size_t m_position;
 };
@@ -106,8 +89,12 @@ HRESULT CreateRegFilterEnumerator(std::vector<RegisteredFilter> filters, IEnumRe
 {
     if (!ppEnum)
         return E_POINTER;
-    *ppEnum = new (std::nothrow) RegFilterEnumerator(std::move(filters), 0);
-    return *ppEnum ? S_OK : E_OUTOFMEMORY;
+    *ppEnum = nullptr;
+    auto enumerator = twcom::Make<RegFilterEnumerator>(std::move(filters), 0);
+    if (!enumerator)
+        return E_OUTOFMEMORY;
+    *ppEnum = enumerator.detach();
+    return S_OK;
 }
 
 } // namespace twds

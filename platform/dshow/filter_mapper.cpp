@@ -78,41 +78,7 @@ HRESULT FilterMapper::Create(IUnknown *outer, REFIID riid, void **ppv)
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
-    auto *mapper = new (std::nothrow) FilterMapper();
-    if (!mapper)
-        return E_OUTOFMEMORY;
-    HRESULT hr = static_cast<IFilterMapper2 *>(mapper)->QueryInterface(riid, ppv);
-    static_cast<IFilterMapper2 *>(mapper)->Release();
-    return hr;
-}
-
-HRESULT STDMETHODCALLTYPE FilterMapper::QueryInterface(REFIID riid, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IFilterMapper2)
-        *ppv = static_cast<IFilterMapper2 *>(this);
-    else if (riid == IID_IFilterMapper)
-        *ppv = static_cast<IFilterMapper *>(this);
-    else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE FilterMapper::AddRef()
-{
-    return ++m_refs;
-}
-
-ULONG STDMETHODCALLTYPE FilterMapper::Release()
-{
-    ULONG refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
+    return twcom::HandOut(twcom::Make<FilterMapper>(), riid, ppv);
 }
 
 HRESULT STDMETHODCALLTYPE FilterMapper::CreateCategory(REFCLSID, DWORD, LPCWSTR)

@@ -1,22 +1,21 @@
 // The filter mapper (CLSID_FilterMapper2, CLSID_FilterMapper): one object serving
 // both mapper interfaces over the registrations of filter_store.h.
 #pragma once
-#include <atomic>
 #include <vector>
 
 #include <strmif.h>
+#include <twcom/object.h>
 
 #include "filter_store.h"
 
+TWCOM_INTERFACE(IFilterMapper2, IID_IFilterMapper2)
+TWCOM_INTERFACE(IFilterMapper, IID_IFilterMapper)
+
 namespace twds {
 
-class FilterMapper final : public IFilterMapper2, public IFilterMapper {
+class FilterMapper final : public twcom::Object<FilterMapper, IFilterMapper2, IFilterMapper> {
 public:
     static HRESULT Create(IUnknown *outer, REFIID riid, void **ppv);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IFilterMapper2
     HRESULT STDMETHODCALLTYPE CreateCategory(REFCLSID clsidCategory, DWORD dwCategoryMerit,
@@ -47,11 +46,6 @@ public:
                                                   CLSID clsInMaj, CLSID clsInSub, BOOL bRender, BOOL bOutputNeeded,
                                                   CLSID clsOutMaj, CLSID clsOutSub) override;
 
-private:
-    FilterMapper() = default;
-    ~FilterMapper() = default;
-
-    std::atomic<ULONG> m_refs{1};
 };
 
 // What a graph builder asks of a filter: a minimum merit, and input and output

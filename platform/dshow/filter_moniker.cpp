@@ -1,8 +1,9 @@
 #include "filter_moniker.h"
 
-#include <atomic>
 #include <new>
 #include <string>
+
+#include <twcom/interfaces.h>
 
 #include "com/enummoniker.h"
 #include "com/widestr.h"
@@ -11,30 +12,10 @@
 namespace twds {
 namespace {
 
-class FilterMoniker final : public IMoniker {
+class FilterMoniker final : public twcom::Object<FilterMoniker, IMoniker> {
 public:
     FilterMoniker(REFCLSID category, REFCLSID filter) : m_category(category), m_filter(filter) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IPersist || riid == IID_IPersistStream || riid == IID_IMoniker) {
-            *ppv = static_cast<IMoniker *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     // IPersist, IPersistStream: filter monikers are not persisted.
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID *pClassID) override
@@ -151,9 +132,6 @@ public:
     }
 
 private:
-    ~FilterMoniker() = default;
-
-    std::atomic<ULONG> m_refs{1};
     CLSID m_category;
     CLSID m_filter;
 };
@@ -164,8 +142,12 @@ HRESULT CreateFilterMoniker(REFCLSID category, const RegisteredFilter &filter, I
 {
     if (!ppMoniker)
         return E_POINTER;
-    *ppMoniker = new (std::nothrow) FilterMoniker(category, filter.clsid);
-    return *ppMoniker ? S_OK : E_OUTOFMEMORY;
+    *ppMoniker = nullptr;
+    auto moniker = twcom::Make<FilterMoniker>(category, filter.clsid);
+    if (!moniker)
+        return E_OUTOFMEMORY;
+    *ppMoniker = moniker.detach();
+    return S_OK;
 }
 
 HRESULT CreateFilterMonikerEnumerator(REFCLSID category, const std::vector<RegisteredFilter> &filters,

@@ -36,35 +36,14 @@ MediaSample::~MediaSample()
     DeleteMediaType(m_type);
 }
 
-HRESULT STDMETHODCALLTYPE MediaSample::QueryInterface(REFIID riid, void **ppv)
+void MediaSample::FinalRelease()
 {
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IMediaSample || riid == IID_IMediaSample2) {
-        *ppv = static_cast<IMediaSample2 *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE MediaSample::AddRef()
-{
-    return ++m_refs;
-}
-
-ULONG STDMETHODCALLTYPE MediaSample::Release()
-{
-    ULONG refs = --m_refs;
-    if (refs == 0)
-        m_allocator->SampleReturned(this); // may destroy this sample
-    return refs;
+    m_allocator->SampleReturned(this); // may destroy this sample
 }
 
 void MediaSample::HandOut(DWORD getBufferFlags)
 {
-    m_refs = 1;
+    ResetReferences(1);
     if (getBufferFlags & AM_GBF_PREVFRAMESKIPPED)
         m_flags |= AM_SAMPLE_DATADISCONTINUITY;
 }

@@ -1,24 +1,21 @@
 // A media sample: one buffer of a memory allocator with its times and flags.
 #pragma once
-#include <atomic>
-
 #include <strmif.h>
+#include <twcom/object.h>
+
+TWCOM_INTERFACE(IMediaSample2, IID_IMediaSample2, IID_IMediaSample)
 
 namespace twds {
 
 class MemAllocator;
 
-class MediaSample final : public IMediaSample2 {
+// Pooled: the last Release hands the buffer back to the allocator, which owns the sample.
+class MediaSample final : public twcom::Object<MediaSample, IMediaSample2> {
 public:
     MediaSample(MemAllocator *allocator, BYTE *buffer, LONG size);
     ~MediaSample();
     MediaSample(const MediaSample &) = delete;
     MediaSample &operator=(const MediaSample &) = delete;
-
-    // IUnknown: the last Release hands the buffer back to the allocator.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IMediaSample
     HRESULT STDMETHODCALLTYPE GetPointer(BYTE **ppBuffer) override;
@@ -47,12 +44,13 @@ public:
     void Reset();
 
 private:
+    friend class twcom::Object<MediaSample, IMediaSample2>;
+    void FinalRelease(); // back to the allocator; may destroy this sample
     void SetFlag(DWORD flag, BOOL on);
 
     MemAllocator *const m_allocator;
     BYTE *const m_buffer;
     const LONG m_size;
-    std::atomic<ULONG> m_refs{0};
     DWORD m_flags = 0;              // AM_SAMPLE_* of this sample
     DWORD m_typeSpecificFlags = 0;
     DWORD m_streamId = AM_STREAM_MEDIA;

@@ -27,44 +27,13 @@ HRESULT MemAllocator::Create(IUnknown *outer, REFIID riid, void **ppv)
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
-    auto *allocator = new (std::nothrow) MemAllocator();
-    if (!allocator)
-        return E_OUTOFMEMORY;
-    HRESULT hr = allocator->QueryInterface(riid, ppv);
-    allocator->Release();
-    return hr;
+    return twcom::HandOut(twcom::Make<MemAllocator>(), riid, ppv);
 }
 
 MemAllocator::~MemAllocator()
 {
     std::lock_guard<std::mutex> hold(m_lock);
     FreeBuffers();
-}
-
-HRESULT STDMETHODCALLTYPE MemAllocator::QueryInterface(REFIID riid, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IMemAllocator) {
-        *ppv = static_cast<IMemAllocator *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE MemAllocator::AddRef()
-{
-    return ++m_refs;
-}
-
-ULONG STDMETHODCALLTYPE MemAllocator::Release()
-{
-    ULONG refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
 }
 
 HRESULT STDMETHODCALLTYPE MemAllocator::SetProperties(ALLOCATOR_PROPERTIES *pRequest, ALLOCATOR_PROPERTIES *pActual)

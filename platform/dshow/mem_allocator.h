@@ -1,19 +1,21 @@
 // The platform memory allocator (CLSID_MemoryAllocator): a fixed pool of equally
 // sized, aligned buffers handed out as media samples.
 #pragma once
-#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include <strmif.h>
+#include <twcom/object.h>
+
+TWCOM_INTERFACE(IMemAllocator, IID_IMemAllocator)
 
 namespace twds {
 
 class MediaSample;
 
-class MemAllocator final : public IMemAllocator {
+class MemAllocator final : public twcom::Object<MemAllocator, IMemAllocator> {
 public:
     // The COM creation function; the allocator cannot be aggregated.
     static HRESULT Create(IUnknown *outer, REFIID riid, void **ppv);
@@ -22,10 +24,6 @@ public:
     ~MemAllocator();
     MemAllocator(const MemAllocator &) = delete;
     MemAllocator &operator=(const MemAllocator &) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES *pRequest, ALLOCATOR_PROPERTIES *pActual) override;
     HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES *pProps) override;
@@ -43,7 +41,6 @@ private:
     // Frees every buffer; only with none outstanding. Caller holds m_lock.
     void FreeBuffers();
 
-    std::atomic<ULONG> m_refs{1};
     std::mutex m_lock;
     std::condition_variable m_bufferFreed;
     ALLOCATOR_PROPERTIES m_props{0, 0, 0, 0};

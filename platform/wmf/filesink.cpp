@@ -19,19 +19,6 @@ FileSink::~FileSink()
     CloseFile();
 }
 
-STDMETHODIMP FileSink::QueryInterface(REFIID riid, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IWMWriterSink || riid == IID_IWMWriterFileSink) {
-        *ppv = static_cast<IWMWriterFileSink *>(this);
-        AddRefImpl();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP FileSink::OnHeader(INSSBuffer *) { return S_OK; }
 
 STDMETHODIMP FileSink::IsRealTime(BOOL *pfRealTime)
@@ -111,6 +98,6 @@ extern "C" HRESULT STDAPICALLTYPE WMCreateWriterFileSink(IWMWriterFileSink **ppS
 {
     if (!ppSink)
         return E_POINTER;
-    *ppSink = new (std::nothrow) twwmf::FileSink();
+    *ppSink = twcom::Make<twwmf::FileSink>().detach();
     return *ppSink ? S_OK : E_OUTOFMEMORY;
 }
