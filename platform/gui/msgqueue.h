@@ -4,7 +4,7 @@
 // waitable object: MsgWaitForMultipleObjects and GetMessage wait on it together
 // with kernel handles.
 #pragma once
-#include "waitable.h"
+#include <twkernel/waitable.h>
 
 #include <chrono>
 #include <deque>

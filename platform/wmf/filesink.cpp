@@ -4,7 +4,7 @@
 #include <nserror.h>
 
 #include "averror.h"
-#include "kernel/paths.h"
+#include <twkernel/paths.h>
 #include "samplebuffer.h"
 #include "text.h"
 

@@ -1,5 +1,5 @@
 // Threads: CreateThread, the C runtime's _beginthread(ex), exit codes and ids.
-#include "waitable.h"
+#include <twkernel/waitable.h>
 
 #include <algorithm>
 #include <atomic>

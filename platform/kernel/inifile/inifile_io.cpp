@@ -1,6 +1,6 @@
-#include "profile_io.h"
+#include "inifile_io.h"
 
-#include "paths.h"
+#include <twkernel/paths.h>
 
 #include <atomic>
 #include <cerrno>

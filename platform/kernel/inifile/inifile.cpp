@@ -1,10 +1,10 @@
 // GetPrivateProfileStringA, GetPrivateProfileIntA and WritePrivateProfileStringA.
 // Files are read whole on every call and replaced whole on every change; calls
 // within the process are serialised, files are not locked against other processes.
-#include "paths.h"
-#include "profile_edit.h"
-#include "profile_io.h"
-#include "profile_parse.h"
+#include <twkernel/paths.h>
+#include "inifile_edit.h"
+#include "inifile_io.h"
+#include "inifile_parse.h"
 
 #include <cstring>
 #include <mutex>

@@ -1,5 +1,5 @@
 // The C runtime's path-taking calls with both separators accepted.
-#include "paths.h"
+#include <twkernel/paths.h>
 
 #include <cerrno>
 #include <cstdio>

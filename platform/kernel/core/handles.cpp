@@ -1,4 +1,4 @@
-#include "handles.h"
+#include <twkernel/handles.h>
 
 #include <cstdint>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "profile_parse.h"
+#include "inifile_parse.h"
 
 #include <unordered_set>
 

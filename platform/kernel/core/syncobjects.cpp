@@ -1,5 +1,5 @@
 // Events, mutexes and semaphores.
-#include "waitable.h"
+#include <twkernel/waitable.h>
 
 #include <map>
 #include <string>

@@ -1,7 +1,7 @@
 // Files and directories by name: attributes, delete, move, copy, directories,
 // the current directory and the temporary directory.
 #include "fileshare.h"
-#include "paths.h"
+#include <twkernel/paths.h>
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "profile_edit.h"
+#include "inifile_edit.h"
 
-#include "profile_parse.h"
+#include "inifile_parse.h"
 
 namespace twk {
 

@@ -1,4 +1,4 @@
-#include "waitable.h"
+#include <twkernel/waitable.h>
 
 #include <algorithm>
 #include <chrono>

@@ -2,7 +2,7 @@
 // Platform-internal; other platform libraries may read a handle's descriptor.
 #pragma once
 #include "fileshare.h"
-#include "handles.h"
+#include <twkernel/handles.h>
 
 #include <string>
 

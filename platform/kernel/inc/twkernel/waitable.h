@@ -14,7 +14,7 @@
 // semaphore count, a mutex), so a signal is consumed by exactly the thread it
 // wakes, and wait-all takes all its objects at once or none.
 #pragma once
-#include "handles.h"
+#include <twkernel/handles.h>
 
 #include <list>
 #include <memory>

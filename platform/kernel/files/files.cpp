@@ -1,6 +1,6 @@
 // File handles: CreateFileA and the calls that read, write, seek and size them.
 #include "files.h"
-#include "paths.h"
+#include <twkernel/paths.h>
 
 #include <cerrno>
 #include <fcntl.h>

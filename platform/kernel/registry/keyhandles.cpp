@@ -1,4 +1,4 @@
-#include "handles.h"
+#include "keyhandles.h"
 
 #include <string>
 #include <unordered_map>

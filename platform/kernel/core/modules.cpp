@@ -7,7 +7,7 @@
 // Loads and frees are serialised by a re-entrant loader lock, so a DllMain may
 // load further modules; look-ups take only the short lock over the list.
 #include "modules.h"
-#include "paths.h"
+#include <twkernel/paths.h>
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "paths.h"
+#include <twkernel/paths.h>
 
 #include <cerrno>
 #include <cstring>
