@@ -1,7 +1,7 @@
 // The window model: queues and their order, sending across threads, timers,
 // painting, geometry limits, menus from resources and modal dialogs.
-#include "dialogtemplate.h"
-#include "uiactions.h"
+#include "dialogs/dialogtemplate.h"
+#include "automation/uiactions.h"
 #include "twtesting.h"
 
 #include <commctrl.h>

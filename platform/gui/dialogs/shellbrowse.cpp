@@ -1,10 +1,10 @@
 // The shell's folder browser on Qt's folder chooser, and item lists that carry a
 // file-system path.
-#include "automation.h"
-#include "msgqueue.h"
-#include "qtthread.h"
-#include "script.h"
-#include "uiactions.h"
+#include "automation/automation.h"
+#include "windows/msgqueue.h"
+#include "qt/qtthread.h"
+#include "automation/script.h"
+#include "automation/uiactions.h"
 
 #include <QFileDialog>
 #include <shlobj.h>

@@ -1,10 +1,10 @@
 // User actions on windows, for the UI script and tests.
 #include "uiactions.h"
-#include "internalmsg.h"
-#include "qtmirror.h"
-#include "windowtable.h"
+#include "windows/internalmsg.h"
+#include "qt/qtmirror.h"
+#include "windows/windowtable.h"
 
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 
 #include <QImage>
 #include <QLinearGradient>

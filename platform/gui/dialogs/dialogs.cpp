@@ -1,13 +1,13 @@
 // Modal dialogs from dialog templates: the dialog and its controls become window
 // records and Qt widgets, and the calling thread runs a nested message loop until
 // EndDialog.
-#include "automation.h"
+#include "automation/automation.h"
 #include "controls.h"
 #include "dialogtemplate.h"
-#include "msgqueue.h"
-#include "qtmirror.h"
-#include "script.h"
-#include "windowtable.h"
+#include "windows/msgqueue.h"
+#include "qt/qtmirror.h"
+#include "automation/script.h"
+#include "windows/windowtable.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // The widgets that show windows, dialogs and controls, on the Qt thread.
 #include "qtmirror.h"
-#include "internalmsg.h"
+#include "windows/internalmsg.h"
 #include "qtthread.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 // sending messages, quitting, timers, and waiting for input with kernel objects.
 #include "internalmsg.h"
 #include "msgqueue.h"
-#include "uiactions.h"
+#include "automation/uiactions.h"
 #include "windowtable.h"
 
 #include <algorithm>

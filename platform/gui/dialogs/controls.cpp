@@ -1,8 +1,8 @@
 // The predefined control classes: their messages work on the window records and
 // hand what is shown to the Qt side.
 #include "controls.h"
-#include "automation.h"
-#include "qtmirror.h"
+#include "automation/automation.h"
+#include "qt/qtmirror.h"
 
 #include <commctrl.h>
 

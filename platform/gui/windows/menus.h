@@ -1,7 +1,7 @@
 // Menus: the records behind HMENU, built from menu resources, and what the Qt
 // side needs to show them.
 #pragma once
-#include "qtmirror.h"
+#include "qt/qtmirror.h"
 
 #include <cstddef>
 #include <vector>

@@ -1,13 +1,13 @@
 // Windows: classes, creation and destruction, geometry, visibility, text, window
 // data, and message delivery to window procedures.
-#include "automation.h"
-#include "controls.h"
-#include "gdi_objects.h"
+#include "automation/automation.h"
+#include "dialogs/controls.h"
+#include "gdi/gdi_objects.h"
 #include "internalmsg.h"
 #include "menus.h"
 #include "msgqueue.h"
-#include "qtmirror.h"
-#include "script.h"
+#include "qt/qtmirror.h"
+#include "automation/script.h"
 #include "windowtable.h"
 
 #include <algorithm>

@@ -1,13 +1,13 @@
 // MessageBoxA: the calling thread waits while the Qt thread shows the box, unless
 // a test responder or the UI script answers it.
-#include "automation.h"
+#include "automation/automation.h"
 #include "messagebox_qt.h"
 #include "messagebox_style.h"
-#include "msgqueue.h"
-#include "script.h"
-#include "windowtable.h"
-#include "qtthread.h"
-#include "twgui_test.h"
+#include "windows/msgqueue.h"
+#include "automation/script.h"
+#include "windows/windowtable.h"
+#include "qt/qtthread.h"
+#include <twgui/testing.h>
 
 #include <condition_variable>
 #include <deque>

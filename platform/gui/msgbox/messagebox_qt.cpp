@@ -1,5 +1,5 @@
 #include "messagebox_qt.h"
-#include "qtthread.h"
+#include "qt/qtthread.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 // Device contexts: memory DCs, window and screen DCs, selection and attributes.
 #include "gdi_dc.h"
-#include "window_surface.h"
+#include "windows/window_surface.h"
 
 #include <utility>
 

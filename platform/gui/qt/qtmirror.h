@@ -2,7 +2,7 @@
 // widget per window and turns the user's input into messages posted to the owning
 // thread. Any thread may call; nothing here waits for the Qt thread except Grab.
 #pragma once
-#include "windowtable.h"
+#include "windows/windowtable.h"
 
 #include <QImage>
 #include <QRect>

@@ -3,7 +3,7 @@
 // Fonts are used on the Qt thread only, so their per-thread caches live and die
 // with the QApplication there.
 #include "gdi_dc.h"
-#include "qtthread.h"
+#include "qt/qtthread.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // Painting windows: window DCs over a window's client surface (GetDC, BeginPaint)
 // and the hand-over of the finished picture (ReleaseDC, EndPaint).
 #include "gdi_dc.h"
-#include "window_surface.h"
+#include "windows/window_surface.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // the progress bar. Their state lives in the window records; their procedures
 // answer the control messages and hand changes to the Qt side.
 #pragma once
-#include "windowtable.h"
+#include "windows/windowtable.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // What a user does, done by the UI script and by tests: find windows, type into
 // controls, click, press keys, choose menu items, look at menus and pictures.
 #pragma once
-#include "menus.h"
+#include "windows/menus.h"
 
 #include <optional>
 #include <string>
