@@ -1,7 +1,7 @@
 // Bind contexts: the objects bound during a moniker operation, its options and
 // named object parameters.
 #include "rot.h"
-#include "widestr.h"
+#include <twcom/widestr.h>
 
 #include <map>
 #include <mutex>

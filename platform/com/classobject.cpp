@@ -1,6 +1,6 @@
 // Object creation: built-in classes first, then registered in-process servers.
 #include "apartment.h"
-#include "builtin_classes.h"
+#include <twcom/builtin_classes.h>
 #include "inproc_servers.h"
 
 #include <objbase.h>

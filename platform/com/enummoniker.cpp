@@ -1,4 +1,4 @@
-#include "enummoniker.h"
+#include <twcom/enummoniker.h>
 
 #include <memory>
 #include <twcom/interfaces.h>

@@ -1,5 +1,5 @@
 // GUIDs as text: "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hex.
-#include "widestr.h"
+#include <twcom/widestr.h>
 
 #include <objbase.h>
 

@@ -2,7 +2,7 @@
 // joined, and two item monikers are equal when their names match regardless of
 // case. Persistence, composition and parsing are not supported.
 #include "rot.h"
-#include "widestr.h"
+#include <twcom/widestr.h>
 
 #include <objbase.h>
 #include <twcom/interfaces.h>

@@ -2,8 +2,8 @@
 // any moniker that is equal to the one they were registered with.
 #include "rot.h"
 
-#include "enummoniker.h"
-#include "widestr.h"
+#include <twcom/enummoniker.h>
+#include <twcom/widestr.h>
 
 #include <chrono>
 #include <twcom/interfaces.h>

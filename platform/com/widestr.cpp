@@ -1,4 +1,4 @@
-#include "widestr.h"
+#include <twcom/widestr.h>
 
 #include <cstring>
 

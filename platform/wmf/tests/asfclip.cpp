@@ -2,7 +2,7 @@
 
 #include <twtesting.h>
 
-#include "wmf/avprofile.h"
+#include <twwmf/avprofile.h>
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -6,7 +6,7 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
-#include "com/builtin_classes.h"
+#include <twcom/builtin_classes.h>
 #include "filter_moniker.h"
 
 namespace twds {

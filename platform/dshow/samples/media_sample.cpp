@@ -5,7 +5,7 @@
 
 #include <vfwmsgs.h>
 
-#include "media_types.h"
+#include "media/media_types.h"
 #include "mem_allocator.h"
 
 namespace twds {

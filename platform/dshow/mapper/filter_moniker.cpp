@@ -5,8 +5,8 @@
 
 #include <twcom/interfaces.h>
 
-#include "com/enummoniker.h"
-#include "com/widestr.h"
+#include <twcom/enummoniker.h>
+#include <twcom/widestr.h>
 #include "text.h"
 
 namespace twds {
