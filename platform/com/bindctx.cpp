@@ -2,6 +2,7 @@
 // named object parameters.
 #include "rot.h"
 #include <twcom/widestr.h>
+#include <twkernel/textconv.h>
 
 #include <map>
 #include <mutex>
@@ -101,7 +102,7 @@ public:
         IUnknown *replaced = nullptr;
         {
             std::lock_guard<std::mutex> hold(m_lock);
-            IUnknown *&slot = m_params[WideString(pszKey)];
+            IUnknown *&slot = m_params[twk::WideString(pszKey)];
             replaced = slot;
             slot = punk;
         }
@@ -117,7 +118,7 @@ public:
         if (!pszKey)
             return E_INVALIDARG;
         std::lock_guard<std::mutex> hold(m_lock);
-        auto it = m_params.find(WideString(pszKey));
+        auto it = m_params.find(twk::WideString(pszKey));
         if (it == m_params.end())
             return E_FAIL;
         it->second->AddRef();
@@ -137,7 +138,7 @@ public:
         IUnknown *revoked = nullptr;
         {
             std::lock_guard<std::mutex> hold(m_lock);
-            auto it = m_params.find(WideString(pszKey));
+            auto it = m_params.find(twk::WideString(pszKey));
             if (it == m_params.end())
                 return S_FALSE;
             revoked = it->second;

@@ -3,6 +3,7 @@
 // case. Persistence, composition and parsing are not supported.
 #include "rot.h"
 #include <twcom/widestr.h>
+#include <twkernel/textconv.h>
 
 #include <objbase.h>
 #include <twcom/interfaces.h>
@@ -87,7 +88,7 @@ public:
         LPOLESTR other = nullptr;
         if (FAILED(pmkOtherMoniker->GetDisplayName(nullptr, nullptr, &other)))
             return S_FALSE;
-        const bool equal = FoldCase(WideString(other)) == m_key;
+        const bool equal = FoldCase(twk::WideString(other)) == m_key;
         CoTaskMemFree(other);
         return equal ? S_OK : S_FALSE;
     }
@@ -174,7 +175,7 @@ STDAPI CreateItemMoniker(LPCOLESTR lpszDelim, LPCOLESTR lpszItem, LPMONIKER *ppm
     if (!ppmk)
         return E_INVALIDARG;
     *ppmk = nullptr;
-    auto moniker = twcom::Make<twcom::CItemMoniker>(twcom::WideString(lpszDelim), twcom::WideString(lpszItem));
+    auto moniker = twcom::Make<twcom::CItemMoniker>(twk::WideString(lpszDelim), twk::WideString(lpszItem));
     if (!moniker)
         return E_OUTOFMEMORY;
     *ppmk = moniker.detach();

@@ -4,6 +4,7 @@
 
 #include <twcom/enummoniker.h>
 #include <twcom/widestr.h>
+#include <twkernel/textconv.h>
 
 #include <chrono>
 #include <twcom/interfaces.h>
@@ -42,7 +43,7 @@ HRESULT ComparisonKey(IMoniker *pmk, std::u16string &key)
     pbc->Release();
     if (FAILED(hr))
         return hr;
-    key = FoldCase(WideString(name));
+    key = FoldCase(twk::WideString(name));
     CoTaskMemFree(name);
     return S_OK;
 }

@@ -4,11 +4,6 @@
 
 namespace twcom {
 
-std::u16string WideString(LPCOLESTR s)
-{
-    return s ? std::u16string(s) : std::u16string();
-}
-
 std::u16string FoldCase(const std::u16string &s)
 {
     std::u16string folded = s;

@@ -45,7 +45,7 @@ STDMETHODIMP FileSink::Open(const WCHAR *pwszFilename)
     std::u16string name = WideString(pwszFilename);
     if (name.empty())
         return NS_E_INVALID_NAME;
-    std::string path = twk::NativePath(Utf8(name).c_str());
+    std::string path = twk::NativePath(twk::Utf8FromWide(name).c_str());
     if (path.empty())
         return NS_E_INVALID_NAME;
 

@@ -133,11 +133,11 @@ AsfMuxer::Metadata Writer::FileMetadata() const
         if (a.stream != 0 || a.type != WMT_TYPE_STRING)
             continue;
         std::u16string text(reinterpret_cast<const char16_t *>(a.value.data()), a.value.size() / 2 - 1);
-        std::string key = Utf8(a.name);
+        std::string key = twk::Utf8FromWide(a.name);
         for (const MetadataName &m : kMetadataNames)
             if (a.name == m.attribute)
                 key = m.key;
-        metadata.emplace_back(key, Utf8(text));
+        metadata.emplace_back(key, twk::Utf8FromWide(text));
     }
     return metadata;
 }

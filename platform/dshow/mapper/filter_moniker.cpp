@@ -3,11 +3,14 @@
 #include <new>
 #include <string>
 
-#include <twcom/interfaces.h>
-
 #include <twcom/enummoniker.h>
+#include <twcom/guidtext.h>
+#include <twcom/interfaces.h>
 #include <twcom/widestr.h>
-#include "text.h"
+#include <twkernel/textconv.h>
+
+using twcom::GuidText;
+using twk::WideFromUtf8;
 
 namespace twds {
 namespace {

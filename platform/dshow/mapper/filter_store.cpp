@@ -1,9 +1,15 @@
 #include "filter_store.h"
 
+#include <twcom/guidtext.h>
+#include <twkernel/textconv.h>
 #include <uuids.h>
 
 #include "registry_key.h"
-#include "text.h"
+
+using twcom::GuidFromText;
+using twcom::GuidText;
+using twk::Utf8FromWide;
+using twk::WideFromUtf8;
 
 namespace twds {
 namespace {

@@ -1,5 +1,8 @@
 #include "registry_key.h"
 
+#include <twkernel/regread.h>
+#include <utility>
+
 namespace twds {
 
 RegistryKey &RegistryKey::operator=(RegistryKey &&other) noexcept
@@ -45,15 +48,11 @@ LONG RegistryKey::SetDword(const char *name, DWORD value)
 
 bool RegistryKey::GetString(const char *name, std::string &value) const
 {
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(m_key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+    std::string text;
+    DWORD type = REG_NONE;
+    if (!twk::ReadRegistryString(m_key, name, text, &type) || type != REG_SZ)
         return false;
-    std::string buffer(size + 1, '\0');
-    if (RegQueryValueExA(m_key, name, nullptr, &type, reinterpret_cast<BYTE *>(&buffer[0]), &size) != ERROR_SUCCESS)
-        return false;
-    buffer.resize(size < buffer.size() ? size : buffer.size());
-    value.assign(buffer.c_str()); // up to the terminator
+    value = std::move(text);
     return true;
 }
 

@@ -1,6 +1,8 @@
 // Reading DIALOG and DIALOGEX templates, bounds-checked throughout.
 #include "dialogtemplate.h"
 
+#include <twkernel/textconv.h>
+
 namespace twgui {
 namespace {
 
@@ -51,16 +53,7 @@ public:
                 break;
             wide.push_back(static_cast<char16_t>(c));
         }
-        out.clear();
-        if (wide.empty())
-            return true;
-        int n = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(wide.data()), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, nullptr);
-        if (n <= 0)
-            return true;
-        out.resize(static_cast<size_t>(n));
-        WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(wide.data()), static_cast<int>(wide.size()),
-                            out.data(), n, nullptr, nullptr);
+        out = twk::Utf8FromWide(wide);
         return true;
     }
     // A string or an ordinal (0xFFFF then a number); ordinals come back as "#n"

@@ -3,6 +3,7 @@
 #include "menus.h"
 #include "windowtable.h"
 
+#include <twkernel/textconv.h>
 #include <unordered_map>
 
 namespace twgui {
@@ -74,15 +75,7 @@ bool ReadString(const BYTE *&p, const BYTE *end, std::string &out)
             break;
         wide.push_back(c);
     }
-    out.clear();
-    if (wide.empty())
-        return true;
-    int n = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(wide.data()), static_cast<int>(wide.size()),
-                                nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n > 0 ? n : 0));
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(wide.data()), static_cast<int>(wide.size()),
-                            out.data(), n, nullptr, nullptr);
+    out = twk::Utf8FromWide(wide);
     return true;
 }
 
