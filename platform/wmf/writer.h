@@ -93,6 +93,8 @@ private:
     static HRESULT FinishOutput(Output &out);
     AsfMuxer::Metadata FileMetadata() const;
 
+    // Every method runs under m_lock, so a caller's streaming threads and its control
+    // thread may share the writer; it guards all the members below.
     std::mutex m_lock;
     std::vector<StreamInfo> m_streams; // the profile's, in its order
     bool m_configured = false;

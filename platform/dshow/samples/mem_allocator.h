@@ -41,8 +41,11 @@ private:
     // Frees every buffer; only with none outstanding. Caller holds m_lock.
     void FreeBuffers();
 
+    // Guards every member below: GetBuffer runs on streaming threads, Commit and
+    // Decommit on the control thread, and samples come home from any thread. A
+    // sample's own fields belong to whoever holds it while it is out.
     std::mutex m_lock;
-    std::condition_variable m_bufferFreed;
+    std::condition_variable m_bufferFreed;  // signalled when a buffer comes home or on decommit
     ALLOCATOR_PROPERTIES m_props{0, 0, 0, 0};
     bool m_committed = false;
     bool m_decommitPending = false;     // decommitted with buffers still out

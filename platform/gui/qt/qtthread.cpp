@@ -30,9 +30,11 @@ namespace {
 
 enum class Phase { NotStarted, Starting, Running, Stopping, Stopped, Failed };
 
+// Any thread starts, feeds and stops the Qt thread: `mutex` guards every field but
+// the wake event (whose signalling is a system call) and exitFns.
 struct QtThreadState {
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable changed;              // phase changed
     Phase phase = Phase::NotStarted;
     std::thread thread;
     std::thread::id threadId;

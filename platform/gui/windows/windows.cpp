@@ -11,6 +11,7 @@
 #include "windowtable.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <map>
 
@@ -45,13 +46,12 @@ std::string ClassNameOf(LPCSTR name)
     return name;
 }
 
-// Cascaded default positions for CW_USEDEFAULT.
+// Cascaded default positions for CW_USEDEFAULT. Windows are created on any thread:
+// the count is atomic.
 int NextDefaultOffset()
 {
-    static int n = 0;
-    int offset = 48 + 32 * (n % 8);
-    ++n;
-    return offset;
+    static std::atomic<unsigned> n{0};
+    return 48 + 32 * static_cast<int>(n.fetch_add(1) % 8);
 }
 
 // The widget geometry (client area plus menu bar) of a top-level window.
@@ -132,9 +132,10 @@ LRESULT OnOwnerThread(HWND hwnd, const std::function<LRESULT()> &call)
     return SendToOtherThread(owner, hwnd, kMsgRunOnOwner, 0, reinterpret_cast<LPARAM>(&copy));
 }
 
-HWND &Foreground()
+// The foreground window; set and cleared from any thread, so atomic.
+std::atomic<HWND> &Foreground()
 {
-    static HWND foreground = nullptr;
+    static std::atomic<HWND> foreground{nullptr};
     return foreground;
 }
 
@@ -427,8 +428,8 @@ EXTERN_C BOOL WINAPI DestroyWindow(HWND hWnd)
     for (HWND child : children)
         RemoveRecord(child);
     RemoveRecord(hWnd);
-    if (Foreground() == hWnd)
-        Foreground() = nullptr;
+    HWND destroyed = hWnd;
+    Foreground().compare_exchange_strong(destroyed, nullptr);
     if (t_focus == hWnd || std::find(children.begin(), children.end(), t_focus) != children.end())
         t_focus = nullptr;
     return TRUE;
@@ -737,7 +738,10 @@ EXTERN_C BOOL WINAPI SetForegroundWindow(HWND hWnd)
 
 EXTERN_C HWND WINAPI GetForegroundWindow(void)
 {
-    return Foreground();
+    // A window destroyed on another thread between SetForegroundWindow's check and
+    // its store is not handed out.
+    HWND foreground = Foreground();
+    return foreground && IsWindow(foreground) ? foreground : nullptr;
 }
 
 EXTERN_C HWND WINAPI SetFocus(HWND hWnd)
