@@ -9,7 +9,7 @@
 
 namespace {
 
-// The mode without the Microsoft-only parts: text mode 't' and ",ccs=...".
+// The mode without the Windows C runtime's own mode letters: text mode 't' and ",ccs=...".
 std::string PosixMode(const char *mode)
 {
     std::string result;
