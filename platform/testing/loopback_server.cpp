@@ -10,27 +10,7 @@
 
 namespace wstest {
 
-namespace {
-
-int BoundLoopbackSocket(unsigned short &port)
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        throw std::runtime_error("socket failed");
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
-        ::close(fd);
-        throw std::runtime_error("bind failed");
-    }
-    port = ntohs(addr.sin_port);
-    return fd;
-}
-
-} // namespace
+using twtest::BoundLoopbackSocket;
 
 LoopbackServer::LoopbackServer(std::function<void(int fd)> handler)
 {
@@ -58,16 +38,6 @@ LoopbackServer::~LoopbackServer()
     ::shutdown(m_listener, SHUT_RDWR);
     Join();
     ::close(m_listener);
-}
-
-RefusingPort::RefusingPort()
-{
-    m_fd = BoundLoopbackSocket(m_port);
-}
-
-RefusingPort::~RefusingPort()
-{
-    ::close(m_fd);
 }
 
 std::string ReadUntil(int fd, const std::string &terminator)

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "twrawserver.h"
+
 namespace wstest {
 
 // A TCP server on 127.0.0.1 at a free port that accepts one connection and runs
@@ -28,18 +30,7 @@ private:
 };
 
 // A port bound on 127.0.0.1 with nothing listening: connections are refused.
-class RefusingPort {
-public:
-    RefusingPort();
-    ~RefusingPort();
-    RefusingPort(const RefusingPort &) = delete;
-    RefusingPort &operator=(const RefusingPort &) = delete;
-    unsigned short port() const { return m_port; }
-
-private:
-    int m_fd = -1;
-    unsigned short m_port = 0;
-};
+using RefusingPort = twtest::CRefusingPort;
 
 // Reads until the peer has sent `terminator` (or closes); returns what arrived.
 std::string ReadUntil(int fd, const std::string &terminator);

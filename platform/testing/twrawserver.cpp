@@ -10,6 +10,13 @@
 namespace twtest {
 namespace {
 
+std::string LoopbackAddress(unsigned short port)
+{
+    return "127.0.0.1:" + std::to_string(port);
+}
+
+} // namespace
+
 int BoundLoopbackSocket(unsigned short &port)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -27,13 +34,6 @@ int BoundLoopbackSocket(unsigned short &port)
     port = ntohs(addr.sin_port);
     return fd;
 }
-
-std::string LoopbackAddress(unsigned short port)
-{
-    return "127.0.0.1:" + std::to_string(port);
-}
-
-} // namespace
 
 CConnection::CConnection(int fd) : m_fd(fd)
 {

@@ -51,6 +51,10 @@ private:
     std::thread m_thread;
 };
 
+// A TCP socket bound on 127.0.0.1 at a free port (its number in port), not yet
+// listening. Throws std::runtime_error when the host refuses.
+int BoundLoopbackSocket(unsigned short &port);
+
 // "127.0.0.1:<port>" of a port that is bound but not listening: connections are refused.
 class CRefusingPort {
 public:
@@ -59,6 +63,7 @@ public:
     CRefusingPort(const CRefusingPort &) = delete;
     CRefusingPort &operator=(const CRefusingPort &) = delete;
     std::string Address() const;
+    unsigned short port() const { return m_port; }
 
 private:
     int m_fd = -1;
