@@ -4,13 +4,13 @@
 #pragma once
 #include <wmsdkidl.h>
 
-#include "streamconfig.h"
-
 struct AVFormatContext;
 struct AVStream;
 struct AVCodecParameters;
 
 namespace twwmf {
+
+struct StreamInfo; // the library's own (streamconfig.h)
 
 // Stream configuration of one audio or video stream of a demuxed file. The ASF
 // stream number is the stream's id; codec data comes from its extradata.
