@@ -315,6 +315,67 @@ TEST_F(LauncherRunTest, CancelDuringTheSecondOfThreeFiles)
         EXPECT_EQ(std::string::npos, request.find("TarnwickDll.dll")) << "the third file is not fetched";
 }
 
+TEST_F(LauncherRunTest, CancelEndsAStalledDownloadAtOnceAndTheNextStartResumesIt)
+{
+    std::vector<Entry> entries = {ReleaseEntry("Tarnwick", "0.0.0.1")};
+    for (const std::string &name : Files())
+        entries.push_back(ReleaseEntry(name, "2.0.0.0"));
+    const std::string manifest = lt::ManifestText("2.0.0.0", entries);
+    const std::string kestrin = twtest::ReadFile(Release("Kestrin.ax"));
+    const std::string readme = twtest::ReadFile(Release("Readme.txt"));
+    std::atomic<bool> hungUp{false};
+    {
+        // The second file stops after 100 bytes and the server stays silent, far
+        // longer than the launcher's own time-out: only Cancel ends it in time.
+        twtest::CScriptedServer server([&](twtest::CConnection &c) {
+            if (c.Path() == "/download/start.php") {
+                c.Send("HTTP/1.1 200 OK\r\nX-App_version: 2.0.0.0\r\n\r\n" + manifest);
+            } else if (c.Path() == "/download/Kestrin.ax.2.0.0.0") {
+                c.Send("HTTP/1.1 200 OK\r\n\r\n" + kestrin);
+            } else if (c.Path() == "/download/Readme.txt.2.0.0.0") {
+                c.Send("HTTP/1.1 200 OK\r\n\r\n" + readme.substr(0, 100), 0);
+                hungUp = c.WaitForClose(15000);
+            }
+        });
+        m_serverAddress = server.Address();
+        WriteOldManifest();
+        fs::copy_file(RecorderLibrary(), Install("TarnwickDll.dll"));
+        EXPECT_EQ(42, Run("wait \"Tarnwick startup\"\nclick 1005\nsleep 1500\nclick 2\n")) << Diagnostics();
+    }
+    EXPECT_TRUE(hungUp) << "Cancel closed the stalled connection";
+    EXPECT_TRUE(MainWasCalled());
+    EXPECT_EQ(kestrin, twtest::ReadFile(Install("Kestrin.ax")));
+    EXPECT_EQ(readme.substr(0, 100), twtest::ReadFile(Install("Readme.txt.2.0.0.0")));
+    EXPECT_NE(std::string::npos, UiLog().find("dialog\tclose\tTarnwick startup\t0\n")) << Diagnostics();
+
+    // The next start resumes the file from what arrived.
+    StartUpdateServer();
+    lt::RemoveFile(m_root.file("ui.log"));
+    EXPECT_EQ(42, Run(kPressOkTwice)) << Diagnostics();
+    EXPECT_NE(std::string::npos, ServerLog().find("GET /download/Readme.txt.2.0.0.0 -> 206 bytes=100-"))
+        << Diagnostics();
+    EXPECT_EQ(readme, twtest::ReadFile(Install("Readme.txt")));
+    EXPECT_EQ(twtest::ReadFile(Release("TarnwickDll.dll")), twtest::ReadFile(Install("TarnwickDll.dll")));
+}
+
+TEST_F(LauncherRunTest, ANameTooLongForAFileIsAFailedDownload)
+{
+    std::vector<Entry> entries = {ReleaseEntry("Tarnwick", "0.0.0.1"), ReleaseEntry("Kestrin.ax", "2.0.0.0")};
+    entries.push_back({std::string(1000000, 'r'), "2.0.0.0", "10", twtest::Md5Hex("r")});
+    twtest::WriteFile(m_root.file("served.ini"), lt::ManifestText("2.0.0.0", entries));
+    StartUpdateServer({"--manifest", m_root.file("served.ini")});
+    WriteOldManifest();
+    EXPECT_EQ(-19, Run("")) << Diagnostics();
+    std::string log = UiLog();
+    EXPECT_NE(std::string::npos, log.find("dialog\tclose\tTarnwick startup\t-19\n")) << Diagnostics();
+    EXPECT_NE(std::string::npos,
+              log.find(MessageLine(std::string("Failed to download the update for this program, try again later or "
+                                               "mail ") + kContact)))
+        << Diagnostics();
+    EXPECT_EQ(std::string::npos, ServerLog().find("GET /download/Kestrin")) << "nothing was downloaded";
+    EXPECT_FALSE(MainWasCalled());
+}
+
 // ---- Failures --------------------------------------------------------------------
 
 TEST_F(LauncherRunTest, ANewerLauncherAsksForTheInstaller)
@@ -348,6 +409,23 @@ TEST_F(LauncherRunTest, NoServerListening)
     m_serverAddress = refusing.Address();
     EXPECT_EQ(-5, Run("")) << Diagnostics();
     EXPECT_NE(std::string::npos, UiLog().find("Failed to get update information")) << Diagnostics();
+}
+
+TEST_F(LauncherRunTest, ASilentServerEndsTheCheckAfterTheTimeOut)
+{
+    WriteSetting("Next program start", SETTING_AUTO_UPDATE);
+    WriteOldManifest();
+    // Accepts and never answers, for longer than the launcher waits.
+    twtest::CScriptedServer server([](twtest::CConnection &c) { c.WaitForClose(30000); });
+    m_serverAddress = server.Address();
+    twtest::ScopedEnv timeout("TARNWICK_UPDATE_TIMEOUT", "1500");
+    EXPECT_EQ(-5, Run("")) << Diagnostics();
+    EXPECT_EQ("Never", lt::SettingText(SETTING_AUTO_UPDATE));
+    EXPECT_NE(std::string::npos,
+              UiLog().find(MessageLine(std::string("Failed to get update information for this program, try again later "
+                                                   "or mail ") + kContact)))
+        << Diagnostics();
+    EXPECT_FALSE(MainWasCalled());
 }
 
 TEST_F(LauncherRunTest, AMissingRecorderLibraryEndsWithMinusEight)
