@@ -16,18 +16,9 @@ constexpr std::size_t kMaxEntries = 4;
 // that a burst of lookups right after a change re-reads the file only briefly.
 constexpr long long kRacyNs = 50'000'000;
 
-std::string Folded(std::string_view text)
-{
-    std::string folded(text);
-    for (char &c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
-
 std::string KeyOf(std::string_view section, std::string_view key)
 {
-    return Folded(section) + '\n' + Folded(key);
+    return ProfileFold(section) + '\n' + ProfileFold(key);
 }
 
 long long Nanoseconds(const timespec &t)
@@ -71,17 +62,17 @@ ProfileLookup::ProfileLookup(const ProfileIndex &index)
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const ProfileLine &line = lines[i];
         if (line.kind == ProfileLine::Kind::Section) {
-            section = Folded(line.name);
+            section = ProfileFold(line.name);
             first = m_sections.emplace(section, i).second;
         } else if (line.kind == ProfileLine::Kind::Key && first) {
-            m_keys.emplace(section + '\n' + Folded(line.name), i);
+            m_keys.emplace(section + '\n' + ProfileFold(line.name), i);
         }
     }
 }
 
 std::size_t ProfileLookup::FindSection(std::string_view section) const
 {
-    auto it = m_sections.find(Folded(section));
+    auto it = m_sections.find(ProfileFold(section));
     return it == m_sections.end() ? ProfileIndex::npos : it->second;
 }
 
