@@ -23,6 +23,9 @@ public:
     bool Send(const std::string &data, int pauseMs = 60);
     // Makes the close that follows the handler a reset instead of an orderly end.
     void ResetOnClose();
+    // Stays silent until the client closes the connection (true) or timeoutMs
+    // pass (false); whatever the client sends meanwhile is read and dropped.
+    bool WaitForClose(int timeoutMs);
 
 private:
     int m_fd;
@@ -68,6 +71,22 @@ public:
 private:
     int m_fd = -1;
     unsigned short m_port = 0;
+};
+
+// "127.0.0.1:<port>" of a port whose listener never accepts and whose queue is
+// full, so that a connect to it gets no answer at all until it gives up.
+class CUnansweredPort {
+public:
+    CUnansweredPort();
+    ~CUnansweredPort();
+    CUnansweredPort(const CUnansweredPort &) = delete;
+    CUnansweredPort &operator=(const CUnansweredPort &) = delete;
+    std::string Address() const;
+
+private:
+    int m_fd = -1;
+    unsigned short m_port = 0;
+    std::vector<int> m_queued; // connections that fill the listener's queue
 };
 
 } // namespace twtest

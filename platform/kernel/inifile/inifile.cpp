@@ -1,7 +1,9 @@
 // GetPrivateProfileStringA, GetPrivateProfileIntA and WritePrivateProfileStringA.
-// Files are read whole on every call and replaced whole on every change; calls
-// within the process are serialised, files are not locked against other processes.
+// Files are read whole and kept parsed while they are unchanged (inifile_cache.h);
+// every change replaces the whole file. Calls within the process are serialised,
+// files are not locked against other processes.
 #include <twkernel/paths.h>
+#include "inifile_cache.h"
 #include "inifile_edit.h"
 #include "inifile_io.h"
 #include "inifile_parse.h"
@@ -15,6 +17,8 @@
 namespace {
 
 std::mutex g_profileLock;
+// The parsed copies of the files used last. Owned by g_profileLock.
+twk::ProfileCache g_profileCache;
 
 // One value into the caller's buffer: truncated to nSize-1 bytes and terminated.
 DWORD CopyString(std::string_view value, LPSTR buffer, DWORD nSize)
@@ -104,21 +108,29 @@ UINT ParseProfileInt(std::string_view text)
 }
 
 // Looks up one value; false when the file, the section or the key is missing.
+// Needs g_profileLock.
 bool LookupValue(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpFileName, std::string &value)
 {
-    std::string content;
     unsigned long error = ERROR_SUCCESS;
-    if (!lpFileName || !twk::ProfileReadFile(twk::NativePath(lpFileName), content, error))
+    const twk::ProfileSnapshot *file = lpFileName ? g_profileCache.Get(twk::NativePath(lpFileName), error) : nullptr;
+    if (!file)
         return false;
-    twk::ProfileIndex index(content);
-    std::size_t header = index.FindSection(twk::ProfileTrim(lpAppName));
-    if (header == twk::ProfileIndex::npos)
-        return false;
-    std::size_t key = index.FindKey(header, twk::ProfileTrim(lpKeyName));
+    std::size_t key = file->lookup.FindKey(twk::ProfileTrim(lpAppName), twk::ProfileTrim(lpKeyName));
     if (key == twk::ProfileIndex::npos)
         return false;
-    value = std::string(twk::ProfileStripQuotes(index.Lines()[key].value));
+    value = std::string(twk::ProfileStripQuotes(file->index.Lines()[key].value));
     return true;
+}
+
+// True when setting the key to this value would leave the file as it is.
+bool ValueIsAlready(const twk::ProfileSnapshot &file, std::string_view section, std::string_view key,
+                    std::string_view value)
+{
+    std::size_t line = file.lookup.FindKey(section, key);
+    if (line == twk::ProfileIndex::npos)
+        return false;
+    const twk::ProfileLine &found = file.index.Lines()[line];
+    return std::string_view(file.text).substr(found.valueStart, found.end - found.valueStart) == value;
 }
 
 } // namespace
@@ -141,19 +153,18 @@ extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyN
         return CopyString(fallback, lpReturnedString, nSize);
     }
 
-    std::string content;
     unsigned long error = ERROR_FILE_NOT_FOUND;
-    bool read = lpFileName && twk::ProfileReadFile(twk::NativePath(lpFileName), content, error);
-    twk::ProfileIndex index(content);
+    const twk::ProfileSnapshot *file = lpFileName ? g_profileCache.Get(twk::NativePath(lpFileName), error) : nullptr;
+    bool read = file != nullptr;
     if (!lpAppName) {
         if (!read)
             SetLastError(error);
-        return CopyList(index.SectionNames(), lpReturnedString, nSize);
+        return CopyList(read ? file->index.SectionNames() : std::vector<std::string_view>(), lpReturnedString, nSize);
     }
-    std::size_t header = index.FindSection(twk::ProfileTrim(lpAppName));
+    std::size_t header = read ? file->lookup.FindSection(twk::ProfileTrim(lpAppName)) : twk::ProfileIndex::npos;
     std::vector<std::string_view> keys;
     if (header != twk::ProfileIndex::npos)
-        keys = index.KeyNames(header);
+        keys = file->index.KeyNames(header);
     if (keys.empty()) {
         SetLastError(read ? ERROR_FILE_NOT_FOUND : error);
         return CopyString(fallback, lpReturnedString, nSize);
@@ -181,7 +192,7 @@ extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName,
 extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
                                                   LPCSTR lpFileName)
 {
-    // Nothing is cached, so the documented "flush" call has nothing to do.
+    // Every change is written at once, so the documented "flush" call has nothing to do.
     if (!lpAppName && !lpKeyName && !lpString)
         return TRUE;
     // A line break in a name or value would turn into lines of their own.
@@ -194,13 +205,17 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     std::string_view section = twk::ProfileTrim(lpAppName);
 
     std::lock_guard<std::mutex> lock(g_profileLock);
-    std::string content;
     unsigned long error = ERROR_SUCCESS;
-    bool exists = twk::ProfileReadFile(path, content, error);
+    const twk::ProfileSnapshot *file = g_profileCache.Get(path, error);
+    bool exists = file != nullptr;
     if (!exists && error != ERROR_FILE_NOT_FOUND) {
         SetLastError(error);
         return FALSE;
     }
+    // Found without rebuilding the text: rewriting a value with itself.
+    if (exists && lpKeyName && lpString && ValueIsAlready(*file, section, twk::ProfileTrim(lpKeyName), lpString))
+        return TRUE;
+    std::string_view content = exists ? std::string_view(file->text) : std::string_view();
 
     std::string updated;
     if (!lpKeyName)
@@ -218,5 +233,6 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
         SetLastError(error);
         return FALSE;
     }
+    g_profileCache.Store(path, std::move(updated));
     return TRUE;
 }

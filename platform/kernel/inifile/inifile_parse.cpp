@@ -54,6 +54,14 @@ bool ProfileNamesEqual(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string ProfileFold(std::string_view name)
+{
+    std::string folded(name);
+    for (char &c : folded)
+        c = FoldCase(c);
+    return folded;
+}
+
 std::string_view ProfileTrim(std::string_view text)
 {
     std::size_t first = 0;
@@ -130,10 +138,7 @@ std::vector<std::string_view> ProfileIndex::SectionNames() const
     for (const ProfileLine &line : m_lines) {
         if (line.kind != ProfileLine::Kind::Section || line.name.empty())
             continue;
-        std::string folded(line.name);
-        for (char &c : folded)
-            c = FoldCase(c);
-        if (seen.insert(std::move(folded)).second)
+        if (seen.insert(ProfileFold(line.name)).second)
             names.push_back(line.name);
     }
     return names;

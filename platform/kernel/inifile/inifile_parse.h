@@ -9,6 +9,8 @@ namespace twk {
 
 // Names and values are compared without regard to ASCII case.
 bool ProfileNamesEqual(std::string_view a, std::string_view b);
+// The name with ASCII letters in lower case: equal for names ProfileNamesEqual matches.
+std::string ProfileFold(std::string_view name);
 
 // The text without leading and trailing blanks (space, tab, CR, VT, FF).
 std::string_view ProfileTrim(std::string_view text);
