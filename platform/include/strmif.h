@@ -490,4 +490,10 @@ struct IFilterGraph2 : public IGraphBuilder {
 // IFilterGraph2::RenderEx flags.
 #define AM_RENDEREX_RENDERTOEXISTINGRENDERERS 0x01
 
+DEFINE_GUID(IID_IFileSourceFilter, 0x56a868a6, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+struct IFileSourceFilter : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) = 0;
+};
+
 #endif

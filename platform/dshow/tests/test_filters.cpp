@@ -3,8 +3,11 @@
 #include <cstring>
 
 #include <objbase.h>
+#include <windows.h>
 
 #include "com/builtin_classes.h"
+#include "dshow/registry_key.h"
+#include "dshow/text.h"
 
 namespace dstest {
 
@@ -45,6 +48,23 @@ TimedSource::~TimedSource()
     Stop();
 }
 
+HRESULT STDMETHODCALLTYPE TimedSource::Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *)
+{
+    if (!pszFileName)
+        return E_POINTER;
+    std::u16string url(reinterpret_cast<const char16_t *>(pszFileName));
+    if (url.find(u"unreachable") != std::u16string::npos)
+        return kUnreachable;
+    if (url.find(u"audio=other") != std::u16string::npos && m_streams.size() > 1)
+        m_streams[1].sub = MEDIASUBTYPE_WMAudioV9;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TimedSource::GetCurFile(LPOLESTR *, AM_MEDIA_TYPE *)
+{
+    return E_NOTIMPL;
+}
+
 size_t TimedSource::IndexOf(OutputPin *pin)
 {
     for (size_t i = 0; i < PinCount(); ++i)
@@ -80,6 +100,12 @@ void TimedSource::OnThreadStart(size_t index)
 HRESULT TimedSource::FillSample(size_t index, IMediaSample *sample)
 {
     const StreamSpec &s = m_streams[index];
+    if (s.samples < 0) {
+        // A stream that never delivers, until the filter stops.
+        while (State() != State_Stopped)
+            Sleep(1);
+        return S_FALSE;
+    }
     int i = m_next[index]++;
     if (i >= s.samples)
         return S_FALSE;
@@ -187,6 +213,10 @@ HRESULT CreateTest(IUnknown *outer, REFIID riid, void **ppv, Args... args)
     return twcom::HandOut(twcom::Make<T>(args...), riid, ppv);
 }
 
+HRESULT CreateSource(IUnknown *o, REFIID r, void **p)
+{
+    return CreateTest<TimedSource>(o, r, p, TwoStreams(10, 400000));
+}
 HRESULT CreateVideoDecoder(IUnknown *o, REFIID r, void **p)
 {
     return CreateTest<PassThrough>(o, r, p, CLSID_TestVideoDecoder, MEDIATYPE_Video, MEDIASUBTYPE_WMV2,
@@ -235,6 +265,7 @@ HRESULT Register(IFilterMapper2 *mapper, REFCLSID clsid, LPCWSTR name, DWORD mer
 void RegisterTestFilters(bool inMapper)
 {
     static bool registered = [] {
+        twcom::RegisterBuiltinClass(CLSID_TestSource, CreateSource);
         twcom::RegisterBuiltinClass(CLSID_TestVideoDecoder, CreateVideoDecoder);
         twcom::RegisterBuiltinClass(CLSID_TestAudioDecoder, CreateAudioDecoder);
         twcom::RegisterBuiltinClass(CLSID_TestVideoRenderer, CreateVideoRenderer);
@@ -245,6 +276,9 @@ void RegisterTestFilters(bool inMapper)
     (void)registered;
     if (!inMapper)
         return;
+    twds::RegistryKey ext;
+    if (ext.Create(HKEY_CLASSES_ROOT, "Media Type\\Extensions\\.tws") == ERROR_SUCCESS)
+        ext.SetString("Source Filter", twds::GuidText(CLSID_TestSource));
     twcom::ComPtr<IFilterMapper2> mapper;
     if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                                 mapper.put_void())))

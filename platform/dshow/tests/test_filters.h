@@ -13,6 +13,8 @@
 #include "dshow/kit/source.h"
 #include "dshow/kit/transform.h"
 
+TWCOM_INTERFACE(IFileSourceFilter, IID_IFileSourceFilter)
+
 namespace dstest {
 
 extern const CLSID CLSID_TestSource;
@@ -27,16 +29,21 @@ struct StreamSpec {
     std::u16string pin;
     GUID major;
     GUID sub;
-    int samples;                 // then end of stream
+    int samples;                 // then end of stream; -1: none and no end
     REFERENCE_TIME period;       // sample i lasts [i*period, (i+1)*period)
 };
 
 // Delivers `samples` samples per pin as fast as downstream takes them; each
 // sample's first four bytes hold its index.
-class TimedSource final : public twcom::Object<TimedSource, twds::kit::Source> {
+class TimedSource final : public twcom::Object<TimedSource, twds::kit::Source, IFileSourceFilter> {
 public:
     explicit TimedSource(std::vector<StreamSpec> streams);
     ~TimedSource() override;
+
+    // A URL containing "unreachable" fails to load; "audio=other" gives the second
+    // stream a type no test decoder takes.
+    HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) override;
+    HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) override;
 
 protected:
     HRESULT CheckOutputType(twds::kit::OutputPin *pin, const AM_MEDIA_TYPE &mt) override;
@@ -47,7 +54,7 @@ protected:
 
 private:
     size_t IndexOf(twds::kit::OutputPin *pin);
-    const std::vector<StreamSpec> m_streams;
+    std::vector<StreamSpec> m_streams;   // changed only by Load, before connecting
     std::vector<int> m_next;     // per pin, touched by that pin's thread only
 };
 
@@ -99,10 +106,15 @@ private:
 // The stream specs of a two-stream clip: "Stream 1" video WMV2, "Stream 2" audio WMA.
 std::vector<StreamSpec> TwoStreams(int samples, REFERENCE_TIME period);
 
+// The error a test source gives for an unreachable URL.
+const HRESULT kUnreachable = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+
 // Registers the test classes with COM (once) and, when `inMapper`, in the filter
 // mapper: "WMVideo Decoder DMO" (WMV2 to RGB32) and "WMAudio Decoder DMO" (WMA to
 // PCM) MERIT_NORMAL, "Video Renderer" (RGB32) and "Audio Renderer" (PCM)
 // MERIT_NORMAL, "Shy Renderer" (RGB32, never drops) MERIT_DO_NOT_USE.
+// The source (two streams of 10 samples, 40 ms each) is the registry's source filter
+// for ".tws" URLs.
 void RegisterTestFilters(bool inMapper);
 
 } // namespace dstest
