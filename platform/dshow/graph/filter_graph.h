@@ -10,7 +10,9 @@
 // takes the event queue's lock alone, so a streaming thread never waits for
 // m_lock or for the application's thread.
 #pragma once
+#include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -199,13 +201,18 @@ private:
     // then `next` for its outputs. The filter is in the graph.
     template <class Next>
     HRESULT TryThrough(IPin *out, IBaseFilter *filter, Next next);
-    // Filters registered for out's media types, by merit.
-    std::vector<CLSID> Candidates(IPin *out, bool renderersOnly, std::vector<std::u16string> &names);
+    // Tries the filters in the graph (but those in `avoid`), then the mapper's, as
+    // the next step from out.
+    template <class Next>
+    HRESULT TryFilters(IPin *out, const std::set<IBaseFilter *> &avoid, std::vector<IBaseFilter *> &added, Next next);
+    // Filters registered for out's media types, by merit, with their names.
+    std::vector<CLSID> Candidates(IPin *out, std::vector<std::u16string> &names);
     void Undo(std::vector<IBaseFilter *> &added, size_t keep);
     HRESULT CreateSource(LPCWSTR url, LPCWSTR name, twcom::ComPtr<IBaseFilter> &source);
 
     // Control (graph_control.cpp); m_lock held.
     std::vector<twcom::ComPtr<IBaseFilter>> DownstreamFirst();
+    HRESULT ForEachDownstreamFirst(const std::function<HRESULT(IBaseFilter *)> &change);
     int CountRenderers();
     HRESULT EnsureClock();
     HRESULT PauseLocked();

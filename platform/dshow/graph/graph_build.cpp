@@ -229,12 +229,11 @@ void FilterGraph::Undo(std::vector<IBaseFilter *> &added, size_t keep)
     }
 }
 
-std::vector<CLSID> FilterGraph::Candidates(IPin *out, bool renderersOnly, std::vector<std::u16string> &names)
+std::vector<CLSID> FilterGraph::Candidates(IPin *out, std::vector<std::u16string> &names)
 {
     FilterQuery query;
     query.minMerit = MERIT_DO_NOT_USE + 1;
     query.inputNeeded = true;
-    query.render = renderersOnly;
     twcom::ComPtr<IEnumMediaTypes> e;
     if (SUCCEEDED(out->EnumMediaTypes(e.put())) && e) {
         AM_MEDIA_TYPE *mt = nullptr;
@@ -275,21 +274,12 @@ HRESULT FilterGraph::TryThrough(IPin *out, IBaseFilter *filter, Next next)
     return VFW_E_CANNOT_CONNECT;
 }
 
-HRESULT FilterGraph::ConnectVia(IPin *out, IPin *in, int depth, std::vector<IBaseFilter *> &added)
+template <class Next>
+HRESULT FilterGraph::TryFilters(IPin *out, const std::set<IBaseFilter *> &avoid, std::vector<IBaseFilter *> &added,
+                                Next next)
 {
-    if (SUCCEEDED(out->Connect(in, nullptr)))
-        return S_OK;
-    if (depth >= kMaxDepth)
-        return VFW_E_CANNOT_CONNECT;
-    size_t mark = added.size();
-    std::set<IBaseFilter *> avoid;
-    CollectUpstream(FilterOf(out).get(), avoid);
-    auto target = FilterOf(in);
-    avoid.insert(target.get());
-    auto next = [&](IPin *o) -> HRESULT {
-        return o ? ConnectVia(o, in, depth + 1, added) : VFW_E_CANNOT_CONNECT;
-    };
-    // Filters already in the graph first, then new ones by merit.
+    // Filters already in the graph first, then new ones from the mapper by merit;
+    // a new filter that leads nowhere is taken out again.
     std::vector<twcom::ComPtr<IBaseFilter>> present;
     for (Member &m : m_filters)
         if (!avoid.count(m.filter.get()))
@@ -297,8 +287,9 @@ HRESULT FilterGraph::ConnectVia(IPin *out, IPin *in, int depth, std::vector<IBas
     for (auto &f : present)
         if (SUCCEEDED(TryThrough(out, f.get(), next)))
             return S_OK;
+    size_t mark = added.size();
     std::vector<std::u16string> names;
-    auto clsids = Candidates(out, false, names);
+    auto clsids = Candidates(out, names);
     for (size_t i = 0; i < clsids.size(); ++i) {
         twcom::ComPtr<IBaseFilter> f;
         if (FAILED(CoCreateInstance(clsids[i], nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, f.put_void())))
@@ -310,7 +301,23 @@ HRESULT FilterGraph::ConnectVia(IPin *out, IPin *in, int depth, std::vector<IBas
             return S_OK;
         Undo(added, mark);
     }
-    return VFW_E_CANNOT_CONNECT;
+    return E_FAIL;
+}
+
+HRESULT FilterGraph::ConnectVia(IPin *out, IPin *in, int depth, std::vector<IBaseFilter *> &added)
+{
+    if (SUCCEEDED(out->Connect(in, nullptr)))
+        return S_OK;
+    if (depth >= kMaxDepth)
+        return VFW_E_CANNOT_CONNECT;
+    std::set<IBaseFilter *> avoid;
+    CollectUpstream(FilterOf(out).get(), avoid);
+    auto target = FilterOf(in);
+    avoid.insert(target.get());
+    auto next = [&](IPin *o) -> HRESULT {
+        return o ? ConnectVia(o, in, depth + 1, added) : VFW_E_CANNOT_CONNECT;
+    };
+    return SUCCEEDED(TryFilters(out, avoid, added, next)) ? S_OK : VFW_E_CANNOT_CONNECT;
 }
 
 HRESULT STDMETHODCALLTYPE FilterGraph::Connect(IPin *ppinOut, IPin *ppinIn)
@@ -337,31 +344,10 @@ HRESULT FilterGraph::RenderPin(IPin *out, int depth, std::vector<IBaseFilter *> 
 {
     if (depth >= kMaxDepth)
         return VFW_E_CANNOT_RENDER;
-    size_t mark = added.size();
     std::set<IBaseFilter *> avoid;
     CollectUpstream(FilterOf(out).get(), avoid);
     auto next = [&](IPin *o) -> HRESULT { return o ? RenderPin(o, depth + 1, added) : S_OK; };
-    std::vector<twcom::ComPtr<IBaseFilter>> present;
-    for (Member &m : m_filters)
-        if (!avoid.count(m.filter.get()))
-            present.push_back(m.filter);
-    for (auto &f : present)
-        if (SUCCEEDED(TryThrough(out, f.get(), next)))
-            return S_OK;
-    std::vector<std::u16string> names;
-    auto clsids = Candidates(out, false, names);
-    for (size_t i = 0; i < clsids.size(); ++i) {
-        twcom::ComPtr<IBaseFilter> f;
-        if (FAILED(CoCreateInstance(clsids[i], nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, f.put_void())))
-            continue;
-        if (FAILED(AddLocked(f.get(), reinterpret_cast<LPCWSTR>(names[i].c_str()))))
-            continue;
-        added.push_back(f.get());
-        if (SUCCEEDED(TryThrough(out, f.get(), next)))
-            return S_OK;
-        Undo(added, mark);
-    }
-    return VFW_E_CANNOT_RENDER;
+    return SUCCEEDED(TryFilters(out, avoid, added, next)) ? S_OK : VFW_E_CANNOT_RENDER;
 }
 
 HRESULT STDMETHODCALLTYPE FilterGraph::Render(IPin *ppinOut)

@@ -44,6 +44,18 @@ std::vector<twcom::ComPtr<IBaseFilter>> FilterGraph::DownstreamFirst()
     return order;
 }
 
+HRESULT FilterGraph::ForEachDownstreamFirst(const std::function<HRESULT(IBaseFilter *)> &change)
+{
+    // Every filter gets the change even when one fails; the last failure is reported.
+    HRESULT result = S_OK;
+    for (auto &f : DownstreamFirst()) {
+        HRESULT hr = change(f.get());
+        if (FAILED(hr))
+            result = hr;
+    }
+    return result;
+}
+
 int FilterGraph::CountRenderers()
 {
     int n = 0;
@@ -123,12 +135,7 @@ HRESULT FilterGraph::PauseLocked()
     } else {
         m_pausedAt = StreamTime();
     }
-    HRESULT result = S_OK;
-    for (auto &f : DownstreamFirst()) {
-        HRESULT hr = f->Pause();
-        if (FAILED(hr))
-            result = hr;
-    }
+    HRESULT result = ForEachDownstreamFirst([](IBaseFilter *f) { return f->Pause(); });
     if (FAILED(result)) {
         StopLocked();
         return result;
@@ -139,12 +146,7 @@ HRESULT FilterGraph::PauseLocked()
 
 HRESULT FilterGraph::RunLocked(REFERENCE_TIME start)
 {
-    HRESULT result = S_OK;
-    for (auto &f : DownstreamFirst()) {
-        HRESULT hr = f->Run(start);
-        if (FAILED(hr))
-            result = hr;
-    }
+    HRESULT result = ForEachDownstreamFirst([start](IBaseFilter *f) { return f->Run(start); });
     if (FAILED(result)) {
         StopLocked();
         return result;
@@ -155,12 +157,7 @@ HRESULT FilterGraph::RunLocked(REFERENCE_TIME start)
 
 HRESULT FilterGraph::StopLocked()
 {
-    HRESULT result = S_OK;
-    for (auto &f : DownstreamFirst()) {
-        HRESULT hr = f->Stop();
-        if (FAILED(hr))
-            result = hr;
-    }
+    HRESULT result = ForEachDownstreamFirst([](IBaseFilter *f) { return f->Stop(); });
     m_state = State_Stopped;
     m_pausedAt = 0;
     m_events.ResetCompletion();

@@ -436,6 +436,28 @@ TEST_F(Graph, GetStateReportsAPauseWaitingForData)
     EXPECT_EQ(State_Stopped, state);
 }
 
+// The recorder's registration in the running object table: once revoked, the
+// last release of the graph takes it down, with its filters leaving it.
+TEST_F(Graph, RunningObjectTableEntryDoesNotOutliveItsRevocation)
+{
+    auto src = AddSource(dstest::TwoStreams(1, kMs));
+    ComPtr<IRunningObjectTable> rot;
+    ASSERT_EQ(S_OK, GetRunningObjectTable(0, rot.put()));
+    ComPtr<IMoniker> moniker;
+    ASSERT_EQ(S_OK, CreateItemMoniker(u"!", u"FilterGraph 00000001 pid 00000001", moniker.put()));
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, rot->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, gb.get(), moniker.get(), &cookie));
+    mc = nullptr;
+    me = nullptr;
+    gb = nullptr;
+    EXPECT_NE(u"", NameOf(src.get())) << "the table keeps the graph alive while registered";
+    ASSERT_EQ(S_OK, rot->Revoke(cookie));
+    EXPECT_EQ(u"", NameOf(src.get()));
+    FILTER_INFO info{};
+    ASSERT_EQ(S_OK, src->QueryFilterInfo(&info));
+    EXPECT_EQ(nullptr, info.pGraph);
+}
+
 // Run, Pause, Stop, StopWhenReady and state queries race the streaming threads.
 TEST_F(Graph, ControlRacesStreamingWithoutDeadlock)
 {
