@@ -18,15 +18,6 @@ HRESULT Transform::OnStop()
     return S_OK;
 }
 
-void Transform::OnInputDisconnected(InputPin *)
-{
-    // The output's type was derived from the input's; it cannot stand alone.
-    if (auto peer = m_out.Peer()) {
-        peer->Disconnect();
-        m_out.Disconnect();
-    }
-}
-
 HRESULT Transform::Receive(InputPin *, IMediaSample *in)
 {
     twcom::ComPtr<IMediaSample> out;

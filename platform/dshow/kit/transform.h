@@ -33,7 +33,6 @@ protected:
 
     // InputHandler
     HRESULT CheckInputType(InputPin *, const AM_MEDIA_TYPE &mt) override { return CheckInput(mt); }
-    void OnInputDisconnected(InputPin *) override;
     HRESULT Receive(InputPin *pin, IMediaSample *sample) override;
     HRESULT EndOfStream(InputPin *) override { return m_out.DeliverEndOfStream(); }
     HRESULT BeginFlush(InputPin *) override { return m_out.DeliverBeginFlush(); }

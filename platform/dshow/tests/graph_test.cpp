@@ -232,6 +232,9 @@ TEST_F(Graph, TapRewiringWithInfiniteTeesFeedsBothBranches)
         auto teeOut1 = PinOf(tee.get(), u"Output1");
         ASSERT_TRUE(teeIn && teeOut1);
         EXPECT_FALSE(PinOf(tee.get(), u"Output2"));
+        // Outputs connect only once the input has a type to hand on.
+        EXPECT_EQ(VFW_E_NOT_CONNECTED,
+                  gb->ConnectDirect(teeOut1.get(), PinOf(Find(renderers[i]).get(), u"In").get(), nullptr));
         ASSERT_EQ(S_OK, gb->ConnectDirect(srcOut.get(), teeIn.get(), nullptr));
         ASSERT_EQ(S_OK, gb->Render(teeOut1.get()));
         // A new decoder, and the renderer that was left in the graph.

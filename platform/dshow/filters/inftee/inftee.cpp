@@ -82,16 +82,6 @@ HRESULT InfTee::CheckInputType(kit::InputPin *, const AM_MEDIA_TYPE &mt)
     return S_OK;
 }
 
-void InfTee::OnInputDisconnected(kit::InputPin *)
-{
-    // The outputs' type was the input's.
-    for (kit::OutputPin *p : Outputs())
-        if (auto peer = p->Peer()) {
-            peer->Disconnect();
-            p->Disconnect();
-        }
-}
-
 HRESULT InfTee::Receive(kit::InputPin *, IMediaSample *sample)
 {
     // Every connected output gets the sample, whatever another one answered;

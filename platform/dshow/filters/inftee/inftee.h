@@ -30,7 +30,6 @@ protected:
 
     // InputHandler
     HRESULT CheckInputType(kit::InputPin *, const AM_MEDIA_TYPE &mt) override;
-    void OnInputDisconnected(kit::InputPin *) override;
     HRESULT Receive(kit::InputPin *, IMediaSample *sample) override;
     HRESULT EndOfStream(kit::InputPin *) override;
     HRESULT BeginFlush(kit::InputPin *) override;
