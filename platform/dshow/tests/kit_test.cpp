@@ -226,9 +226,9 @@ TEST_F(Kit, LateVideoSamplesAreDroppedAndCounted)
     RunAll(Now() - 500 * kMs);
     ASSERT_TRUE(WaitFor([&] { return Rec()->Presented() + Rec()->Dropped() == 100; }));
     EXPECT_GE(Rec()->Dropped(), 45);
-    auto seen = Rec()->Seen();
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(99, seen.back().index);
+    // Whatever was presented was presented before its end time.
+    for (auto &p : Rec()->Seen())
+        EXPECT_LE(p.lateness, 10 * kMs) << "sample " << p.index;
     StopAll();
 }
 
