@@ -45,9 +45,10 @@ HRESULT Renderer::OnPause(FILTER_STATE from)
 HRESULT Renderer::OnRun(REFERENCE_TIME start)
 {
     bool complete = false;
+    auto clock = Clock();       // before m_renderLock: the filter lock never nests inside it
     {
         std::lock_guard<std::mutex> hold(m_renderLock);
-        m_runClock = Clock();
+        m_runClock = clock;
         m_runStart = start;
         complete = m_eos && !m_completeSent;
         m_wake.notify_all();
