@@ -467,4 +467,33 @@ struct IFileSinkFilter : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) = 0;
 };
 
+// IAMFilterMiscFlags::GetMiscFlags: what kind of filter this is, for the graph's
+// end-of-stream accounting.
+enum _AM_FILTER_MISC_FLAGS {
+    AM_FILTER_MISC_FLAGS_IS_RENDERER = 0x1,
+    AM_FILTER_MISC_FLAGS_IS_SOURCE = 0x2
+};
+
+DEFINE_GUID(IID_IAMFilterMiscFlags, 0x2dd74950, 0xa890, 0x11d1, 0xab, 0xe8, 0x00, 0xa0, 0xc9, 0x05, 0xf3, 0x75);
+struct IAMFilterMiscFlags : public IUnknown {
+    virtual ULONG STDMETHODCALLTYPE GetMiscFlags() = 0;
+};
+
+DEFINE_GUID(IID_IFilterGraph2, 0x36b73882, 0xc2c8, 0x11cf, 0x8b, 0x46, 0x00, 0x80, 0x5f, 0x6c, 0xef, 0x60);
+struct IFilterGraph2 : public IGraphBuilder {
+    virtual HRESULT STDMETHODCALLTYPE AddSourceFilterForMoniker(IMoniker *pMoniker, IBindCtx *pCtx,
+                                                                LPCWSTR lpcwstrFilterName, IBaseFilter **ppFilter) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ReconnectEx(IPin *ppin, const AM_MEDIA_TYPE *pmt) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RenderEx(IPin *pPinOut, DWORD dwFlags, DWORD *pvContext) = 0;
+};
+
+// IFilterGraph2::RenderEx flags.
+#define AM_RENDEREX_RENDERTOEXISTINGRENDERERS 0x01
+
+DEFINE_GUID(IID_IFileSourceFilter, 0x56a868a6, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+struct IFileSourceFilter : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) = 0;
+};
+
 #endif

@@ -14,7 +14,7 @@
 // The default category is CLSID_LegacyAmFilterCategory, where both mapper
 // interfaces keep their registrations.
 //
-// Platform-internal: include by path ("dshow/filter_store.h" relative to platform/).
+// Platform-internal: included as "mapper/filter_store.h" from the library's root.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 // AM_MEDIA_TYPE records in task memory: deep copies and their release.
-// Platform-internal: include by path ("dshow/media_types.h" relative to platform/).
+// Platform-internal: include by path ("media/media_types.h" relative to platform/).
 #pragma once
 #include <strmif.h>
 

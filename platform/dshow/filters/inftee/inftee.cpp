@@ -1,0 +1,169 @@
+#include "inftee.h"
+
+#include <string>
+
+#include <uuids.h>
+
+#include <twcom/builtin_classes.h>
+
+namespace twds {
+namespace {
+
+twcom::BuiltinClassRegistration s_registration(CLSID_InfTee, InfTee::Create);
+
+} // namespace
+
+HRESULT InfTee::Create(IUnknown *outer, REFIID riid, void **ppv)
+{
+    if (ppv)
+        *ppv = nullptr;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    return twcom::HandOut(twcom::Make<InfTee>(), riid, ppv);
+}
+
+InfTee::InfTee() : m_input(this, this, u"Input")
+{
+    SetClassId(CLSID_InfTee);
+    AddOutput();
+}
+
+void InfTee::AddOutput()
+{
+    std::lock_guard<std::mutex> hold(m_outputsLock);
+    std::string name = "Output" + std::to_string(m_outputs.size() + 1);
+    m_outputs.push_back(std::make_unique<kit::OutputPin>(this, this, std::u16string(name.begin(), name.end())));
+}
+
+std::vector<kit::OutputPin *> InfTee::Outputs()
+{
+    std::lock_guard<std::mutex> hold(m_outputsLock);
+    std::vector<kit::OutputPin *> pins;
+    for (auto &p : m_outputs)
+        pins.push_back(p.get());
+    return pins;
+}
+
+std::vector<IPin *> InfTee::Pins()
+{
+    std::vector<IPin *> pins{&m_input};
+    for (kit::OutputPin *p : Outputs())
+        pins.push_back(p);
+    return pins;
+}
+
+HRESULT InfTee::OnPause(FILTER_STATE from)
+{
+    if (from != State_Stopped)
+        return S_OK;
+    for (kit::OutputPin *p : Outputs())
+        if (p->IsConnected()) {
+            HRESULT hr = p->Active();
+            if (FAILED(hr))
+                return hr;
+        }
+    return S_OK;
+}
+
+HRESULT InfTee::OnStop()
+{
+    for (kit::OutputPin *p : Outputs())
+        p->Inactive();
+    return S_OK;
+}
+
+HRESULT InfTee::CheckInputType(kit::InputPin *, const AM_MEDIA_TYPE &mt)
+{
+    // Outputs already connected must take the type too.
+    for (kit::OutputPin *p : Outputs())
+        if (auto peer = p->Peer())
+            if (peer->QueryAccept(&mt) != S_OK)
+                return S_FALSE;
+    return S_OK;
+}
+
+HRESULT InfTee::Receive(kit::InputPin *, IMediaSample *sample)
+{
+    // Every connected output gets the sample, whatever another one answered;
+    // upstream hears of a failure only when no output took the sample.
+    HRESULT failure = S_OK;
+    bool delivered = false, connected = false;
+    for (kit::OutputPin *p : Outputs()) {
+        if (!p->IsConnected())
+            continue;
+        connected = true;
+        HRESULT hr = p->Deliver(sample);
+        if (SUCCEEDED(hr))
+            delivered = true;
+        else
+            failure = hr;
+    }
+    return delivered || !connected ? S_OK : failure;
+}
+
+HRESULT InfTee::EndOfStream(kit::InputPin *)
+{
+    for (kit::OutputPin *p : Outputs())
+        p->DeliverEndOfStream();
+    return S_OK;
+}
+
+HRESULT InfTee::BeginFlush(kit::InputPin *)
+{
+    for (kit::OutputPin *p : Outputs())
+        p->DeliverBeginFlush();
+    return S_OK;
+}
+
+HRESULT InfTee::EndFlush(kit::InputPin *)
+{
+    for (kit::OutputPin *p : Outputs())
+        p->DeliverEndFlush();
+    return S_OK;
+}
+
+HRESULT InfTee::NewSegment(kit::InputPin *, REFERENCE_TIME start, REFERENCE_TIME stop, double rate)
+{
+    for (kit::OutputPin *p : Outputs())
+        p->DeliverNewSegment(start, stop, rate);
+    return S_OK;
+}
+
+HRESULT InfTee::CheckOutputType(kit::OutputPin *, const AM_MEDIA_TYPE &mt)
+{
+    if (!m_input.IsConnected())
+        return VFW_E_NOT_CONNECTED;
+    kit::MediaType in = m_input.Type();
+    return mt.majortype == in->majortype && mt.subtype == in->subtype && mt.formattype == in->formattype ? S_OK
+                                                                                                        : S_FALSE;
+}
+
+std::vector<kit::MediaType> InfTee::OutputTypes(kit::OutputPin *)
+{
+    if (!m_input.IsConnected())
+        return {};
+    return {m_input.Type()};
+}
+
+HRESULT InfTee::DecideBufferSize(kit::OutputPin *, ALLOCATOR_PROPERTIES *props)
+{
+    // The tee passes the input's samples on; its outputs' own buffers stay unused.
+    props->cBuffers = std::max<LONG>(props->cBuffers, 1);
+    props->cbBuffer = std::max<LONG>(props->cbBuffer, 1);
+    return S_OK;
+}
+
+HRESULT InfTee::CanConnectOutput(kit::OutputPin *)
+{
+    return m_input.IsConnected() ? S_OK : VFW_E_NOT_CONNECTED;
+}
+
+void InfTee::OnOutputConnected(kit::OutputPin *)
+{
+    for (kit::OutputPin *p : Outputs())
+        if (!p->IsConnected())
+            return;
+    AddOutput();
+}
+
+} // namespace twds
