@@ -8,6 +8,7 @@
 
 #include <twcom/builtin_classes.h>
 #include "filter_moniker.h"
+#include "mapper/builtin_filters.h"
 
 namespace twds {
 namespace {
@@ -55,7 +56,7 @@ std::vector<RegisteredFilter> FindMatchingFilters(const FilterQuery &query)
     std::vector<RegisteredFilter> matches;
     std::vector<RegisteredPinType> inTypes = SignificantTypes(query.inputTypes);
     std::vector<RegisteredPinType> outTypes = SignificantTypes(query.outputTypes);
-    for (RegisteredFilter &filter : LoadFilters(CLSID_LegacyAmFilterCategory)) {
+    for (RegisteredFilter &filter : LoadFiltersWithBuiltins()) {
         if (filter.merit < query.minMerit)
             continue;
         bool needInput = query.inputNeeded || query.render || !inTypes.empty();

@@ -2,6 +2,7 @@
 // matching and the monikers it hands out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include <twtesting.h>
@@ -11,12 +12,15 @@
 #include <strmif.h>
 #include <uuids.h>
 
+#include "mapper/builtin_filters.h"
 #include "mapper/filter_mapper.h"
 
 namespace {
 
 DEFINE_GUID(CLSID_TestDecoder, 0x0e1d7a40, 0x2c44, 0x4f0e, 0x8b, 0x0c, 0x11, 0x22, 0x33, 0x44, 0x55, 0x01);
 DEFINE_GUID(CLSID_TestRenderer, 0x0e1d7a40, 0x2c44, 0x4f0e, 0x8b, 0x0c, 0x11, 0x22, 0x33, 0x44, 0x55, 0x02);
+DEFINE_GUID(CLSID_TestBuiltin, 0x0e1d7a40, 0x2c44, 0x4f0e, 0x8b, 0x0c, 0x11, 0x22, 0x33, 0x44, 0x55, 0x03);
+DEFINE_GUID(MEDIASUBTYPE_TestOnly, 0x0e1d7a40, 0x2c44, 0x4f0e, 0x8b, 0x0c, 0x11, 0x22, 0x33, 0x44, 0x55, 0x04);
 
 const REGPINTYPES kWmv[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_WMV3}, {&MEDIATYPE_Video, &MEDIASUBTYPE_WMV2}};
 const REGPINTYPES kRgb[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB32}};
@@ -123,9 +127,12 @@ TEST_F(Mapper, MatchingByTypeAndMeritHighestFirst)
         std::u16string all;
         REGFILTER *rf = nullptr;
         ULONG n = 0;
+        // The platform's own filters are known too; only the test's are counted.
         while (e->Next(1, &rf, &n) == S_OK) {
-            all += rf->Name;
-            all += u";";
+            if (std::u16string(rf->Name).rfind(u"Test ", 0) == 0) {
+                all += rf->Name;
+                all += u";";
+            }
             CoTaskMemFree(rf);
         }
         e->Release();
@@ -168,11 +175,56 @@ TEST_F(Mapper, NewInterfaceEnumeratesMonikersThatCreateTheFilter)
     EXPECT_EQ(S_FALSE, e->Next(1, &moniker, &fetched));
     e->Release();
 
-    GUID audio[2] = {MEDIATYPE_Audio, GUID_NULL};
+    // An audio type that no filter, the platform's own included, takes.
+    GUID audio[2] = {MEDIATYPE_Audio, CLSID_TestDecoder};
     ASSERT_EQ(S_OK, mapper2->EnumMatchingFilters(&e, 0, FALSE, 0, TRUE, 1, audio, nullptr, nullptr, FALSE, FALSE, 0,
                                                  nullptr, nullptr, nullptr));
     EXPECT_EQ(S_FALSE, e->Next(1, &moniker, &fetched));
     e->Release();
+}
+
+} // namespace
+
+namespace {
+
+// A filter of the platform's own, known without a registry entry.
+twds::BuiltinFilterRegistration s_builtin(twds::RegisteredFilter{
+    CLSID_TestBuiltin, u"Sample built-in", MERIT_NORMAL,
+    {twds::RegisteredPin{u"In", false, false, false, false, GUID_NULL, u"", {{MEDIATYPE_Audio, MEDIASUBTYPE_TestOnly}}}}});
+
+std::u16string MatchingNames(IFilterMapper2 *mapper2)
+{
+    GUID types[] = {MEDIATYPE_Audio, MEDIASUBTYPE_TestOnly};
+    IEnumMoniker *e = nullptr;
+    EXPECT_EQ(S_OK, mapper2->EnumMatchingFilters(&e, 0, FALSE, 0, TRUE, 1, types, nullptr, nullptr, FALSE, FALSE, 0,
+                                                 nullptr, nullptr, nullptr));
+    std::u16string all;
+    IMoniker *m = nullptr;
+    ULONG n = 0;
+    while (e && e->Next(1, &m, &n) == S_OK) {
+        all += u"*";
+        m->Release();
+    }
+    if (e)
+        e->Release();
+    return all;
+}
+
+TEST_F(Mapper, BuiltInFiltersMatchWithoutRegistryEntriesAndARegistrationReplacesThem)
+{
+    EXPECT_EQ(u"*", MatchingNames(mapper2)) << "the built-in filter is found on an empty registry";
+    auto builtins = twds::BuiltinFilters();
+    EXPECT_TRUE(std::any_of(builtins.begin(), builtins.end(),
+                            [](const twds::RegisteredFilter &f) { return f.name == u"Sample built-in"; }));
+    // Registered under the same class, the registry's description is the one used, once.
+    ASSERT_EQ(S_OK, mapper->RegisterFilter(CLSID_TestBuiltin, OLESTR("Test registered"), MERIT_NORMAL));
+    ASSERT_EQ(S_OK, mapper->RegisterPin(CLSID_TestBuiltin, OLESTR("In"), FALSE, FALSE, FALSE, FALSE, GUID_NULL,
+                                        nullptr));
+    ASSERT_EQ(S_OK, mapper->RegisterPinType(CLSID_TestBuiltin, OLESTR("In"), MEDIATYPE_Audio, MEDIASUBTYPE_TestOnly));
+    auto all = twds::LoadFiltersWithBuiltins();
+    EXPECT_EQ(1, std::count_if(all.begin(), all.end(),
+                               [](const twds::RegisteredFilter &f) { return IsEqualGUID(f.clsid, CLSID_TestBuiltin); }));
+    EXPECT_EQ(u"*", MatchingNames(mapper2));
 }
 
 } // namespace
