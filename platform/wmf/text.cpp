@@ -21,4 +21,16 @@ std::string Utf8(const std::u16string &s)
     return out;
 }
 
+std::u16string Utf16(const std::string &s)
+{
+    if (s.empty())
+        return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    if (n <= 0)
+        return {};
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), reinterpret_cast<WCHAR *>(out.data()), n);
+    return out;
+}
+
 } // namespace twwmf

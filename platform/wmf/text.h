@@ -12,6 +12,9 @@ std::u16string WideString(const WCHAR *s);
 // UTF-8 form of UTF-16 text (the platform's code-page conversion).
 std::string Utf8(const std::u16string &s);
 
+// UTF-16 form of UTF-8 text.
+std::u16string Utf16(const std::string &s);
+
 // Copies text with its NUL into a caller's buffer of *pcch characters. A null
 // buffer asks for the size: *pcch becomes the length including the NUL. A buffer
 // too small gives ASF_E_BUFFERTOOSMALL with *pcch set to the size needed.
