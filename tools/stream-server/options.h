@@ -15,8 +15,8 @@ struct Options {
     std::string address = "127.0.0.1";
     int port = 8080;           // 0 picks a free port
     std::string liveClip;      // file under root looped as the live broadcast at /live
-    double dropAfter = 0;      // seconds after which a connection is closed (0 = never)
-    double stallAfter = 0;     // seconds after which a connection stops sending (0 = never)
+    double dropAfter = -1;     // seconds after which a connection is closed (< 0: never)
+    double stallAfter = -1;    // seconds after which a connection stops sending (< 0: never)
     double rateKbps = 0;       // sending rate cap per connection (0 = none)
     bool allKey = false;       // live: flag every video packet as a key frame
     bool plain = false;        // answer as an ordinary web server only, never with framing

@@ -17,11 +17,11 @@ bool Sender::CheckFaults()
         return false;
     double elapsed = std::chrono::duration<double>(Clock::now() - m_start).count();
     const Options &o = m_server.options;
-    if (o.dropAfter > 0 && elapsed >= o.dropAfter) {
+    if (o.dropAfter >= 0 && elapsed >= o.dropAfter) {
         shutdown(m_fd, SHUT_RDWR);
         return false;
     }
-    if (o.stallAfter > 0 && elapsed >= o.stallAfter) {
+    if (o.stallAfter >= 0 && elapsed >= o.stallAfter) {
         StallUntilPeerLeaves();
         return false;
     }

@@ -201,17 +201,16 @@ uint32_t PragmaNumber(const Request &req, const std::string &key)
     return pos == std::string::npos ? 0 : static_cast<uint32_t>(strtoul(p.c_str() + pos + key.size() + 1, nullptr, 10));
 }
 
-void ServeOnDemandFramed(Sender &out, const Request &req, const std::string &path)
+// False when the file is not ASF that can be streamed (it is then served as a file).
+bool ServeOnDemandFramed(Sender &out, const Request &req, const std::string &path)
 {
     AsfFile file;
     std::string error;
-    if (!LoadAsfFile(path, file, error)) {
-        SendStatus(out, 415, "Unsupported Media Type");
-        return;
-    }
+    if (!LoadAsfFile(path, file, error))
+        return false;
     bool play = IsPlayRequest(req);
     if (!out.Send(StreamingHead(play, false) + HeaderFrame(file.header)) || !play)
-        return;
+        return true;
     std::ifstream in(path, std::ios::binary);
     uint32_t startTime = PragmaNumber(req, "stream-time");
     size_t first = 0;
@@ -222,11 +221,12 @@ void ServeOnDemandFramed(Sender &out, const Request &req, const std::string &pat
     for (size_t i = first; i < file.sendTimes.size(); ++i) {
         uint32_t offset = file.sendTimes[i] > base + kOnDemandLeadMs ? file.sendTimes[i] - base - kOnDemandLeadMs : 0;
         if (!out.WaitUntil(out.Start() + std::chrono::milliseconds(offset)))
-            return;
+            return true;
         if (!ReadAsfPacket(in, file, i, packet) || !out.Send(Frame('D', packet, static_cast<uint32_t>(i), 0)))
-            return;
+            return true;
     }
     out.Send(EndFrame());
+    return true;
 }
 
 void ServeFile(Sender &out, const Request &req, const std::string &path, uint64_t size)
@@ -309,9 +309,7 @@ void ServeConnection(Server &server, int fd)
         SendStatus(out, 404, "Not Found");
         return;
     }
-    if (framed && IsAsfName(path))
-        ServeOnDemandFramed(out, req, path);
-    else
+    if (!framed || !IsAsfName(path) || !ServeOnDemandFramed(out, req, path))
         ServeFile(out, req, path, static_cast<uint64_t>(st.st_size));
 }
 

@@ -325,10 +325,15 @@ HRESULT AsfInput::Impl::Read(AsfPacket &out)
             HRESULT hr = NetFailure(err, dog, header.url);
             if (hr == E_ABORT)
                 return hr;
+            // A network stream cut off mid-packet reads as damaged data.
+            if (hr == NS_E_INVALID_DATA && header.protocol != AsfProtocol::File)
+                hr = NS_E_CONNECTION_FAILURE;
             if (!header.broadcast) {
                 ended = true;
                 endResult = err == AVERROR_EOF || Complete() || header.protocol == AsfProtocol::File ? S_FALSE : hr;
                 conn.reset();
+                if (endResult == S_FALSE)
+                    traffic.EndBuffering();
                 return endResult;
             }
             HRESULT rc = Reconnect(hr);

@@ -87,16 +87,21 @@ Connection::~Connection()
 void Connection::Count(const uint8_t *buf, int n)
 {
     size_t headPart = 0;
-    if (m_head.size() < m_headNeeded) {
-        headPart = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(n), m_headNeeded - m_head.size()));
-        m_head.append(reinterpret_cast<const char *>(buf), headPart);
+    while (m_head.size() < m_headNeeded && headPart < static_cast<size_t>(n)) {
+        size_t take = static_cast<size_t>(
+            std::min<uint64_t>(static_cast<uint64_t>(n) - headPart, m_headNeeded - m_head.size()));
+        m_head.append(reinterpret_cast<const char *>(buf) + headPart, take);
+        headPart += take;
         if (m_headNeeded == 24 && m_head.size() >= 24) {
             uint64_t size = AsfHeaderSize(m_head);
             // The header object, then the 50-byte head of the data object.
-            m_headNeeded = size >= 30 && size <= kMaxHeader ? size + 50 : 24;
+            if (size < 30 || size > kMaxHeader)
+                break;
+            m_headNeeded = size + 50;
         }
-        m_traffic.OnHeaderBytes(headPart);
     }
+    if (headPart)
+        m_traffic.OnHeaderBytes(headPart);
     if (static_cast<size_t>(n) > headPart) {
         m_dataBytes += static_cast<size_t>(n) - headPart;
         m_traffic.OnDataBytes(static_cast<size_t>(n) - headPart);

@@ -65,6 +65,13 @@ void Traffic::StartBuffering()
     m_progress = 0;
 }
 
+void Traffic::EndBuffering()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_buffering = false;
+    m_progress = 100;
+}
+
 void Traffic::OnReconnect(uint64_t lostPackets)
 {
     std::lock_guard<std::mutex> lock(m_lock);

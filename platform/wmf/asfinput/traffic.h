@@ -19,6 +19,8 @@ public:
     void OnPacketTime(int64_t t);
     // Filling the preroll starts over (open, reconnect, a stall).
     void StartBuffering();
+    // Everything there is has arrived (the end of an on-demand stream).
+    void EndBuffering();
     void OnReconnect(uint64_t lostPackets);
     AsfStatistics Snapshot() const;
 
