@@ -15,7 +15,7 @@ fuzz=0
 case "${1:-}" in
   --asan) dir=build-asan; sanitize="address,undefined"; shift ;;
   --tsan) dir=build-tsan; sanitize="thread"; shift ;;
-  --fuzz) dir=build-fuzz; sanitize="address,undefined"; fuzz=1; shift ;;
+  --fuzz) dir=build-fuzz; sanitize="address,undefined,fuzzer-no-link"; fuzz=1; shift ;;
 esac
 
 if [ ! -f "$dir/CMakeCache.txt" ]; then

@@ -64,6 +64,7 @@ struct AsfInput::Impl {
     // Reading thread only.
     std::unique_ptr<Connection> conn;
     AsfHeaderInfo header;
+    std::vector<StreamInfo> profileStreams; // header.streams as the profile describes them
     bool opened = false;
     bool ended = false;
     HRESULT endResult = S_FALSE;
@@ -210,6 +211,7 @@ HRESULT AsfInput::Impl::Start(std::unique_ptr<Connection> c, AsfProtocol protoco
     if (!ParseAsfFileProperties(c->HeaderBytes(), props))
         return NS_E_INVALID_DATA;
     std::vector<AsfStreamDesc> streams;
+    std::vector<StreamInfo> infos;
     std::vector<KeyFrameProbe> newProbes;
     for (unsigned i = 0; i < fmt->nb_streams; ++i) {
         AVStream *st = fmt->streams[i];
@@ -223,6 +225,7 @@ HRESULT AsfInput::Impl::Start(std::unique_ptr<Connection> c, AsfProtocol protoco
             d.bitrate = info.bitrate;
             d.bufferWindow = info.bufferWindow;
             streams.push_back(std::move(d));
+            infos.push_back(std::move(info));
         } else {
             st->discard = AVDISCARD_ALL;
         }
@@ -254,6 +257,7 @@ HRESULT AsfInput::Impl::Start(std::unique_ptr<Connection> c, AsfProtocol protoco
         header.maxBitrate = props.maxBitrate;
         header.dataPackets = header.broadcast ? 0 : props.dataPackets;
         header.streams = std::move(streams);
+        profileStreams = std::move(infos);
         header.url = url;
         header.protocol = protocol;
         traffic.SetPacketSize(props.packetSize, static_cast<int64_t>(header.preroll));
@@ -441,15 +445,7 @@ HRESULT AsfInput::CreateProfile(IWMProfile **ppProfile) const
     if (!m_impl->opened)
         return NS_E_NOT_CONFIGURED;
     ProfileData data;
-    for (const auto &s : m_impl->header.streams) {
-        StreamInfo info;
-        info.streamType = s.streamType;
-        info.number = s.number;
-        info.bitrate = s.bitrate;
-        info.bufferWindow = s.bufferWindow;
-        info.mediaType = s.mediaType;
-        data.streams.push_back(std::move(info));
-    }
+    data.streams = m_impl->profileStreams;
     HRESULT hr = CheckProfileData(data);
     return FAILED(hr) ? hr : Profile::Create(data, ppProfile);
 }

@@ -86,6 +86,8 @@ AsfStatistics Traffic::Snapshot() const
     s.receivedPackets = m_packetSize ? m_dataBytes / m_packetSize : 0;
     s.lostPackets = m_lost;
     s.reconnects = m_reconnects;
+    if (s.receivedPackets + s.lostPackets > 0)
+        s.receptionQuality = static_cast<uint32_t>(s.receivedPackets * 100 / (s.receivedPackets + s.lostPackets));
     s.buffering = m_buffering;
     s.bufferingProgress = m_buffering ? m_progress : 100;
     if (m_recent.size() > 1) {

@@ -10,6 +10,17 @@
 #include "wmf/asfinput/asx.h"
 #include "wmf/asfinput/keyframe.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    // libavformat's complaints about broken input would drown the fuzzer's output.
+    av_log_set_level(AV_LOG_QUIET);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 namespace {
@@ -21,6 +22,7 @@ void Run(const std::string &bytes)
 
 int main(int argc, char **argv)
 {
+    LLVMFuzzerInitialize(&argc, &argv);
     int runs = 0;
     for (int i = 1; i < argc; ++i) {
         std::ifstream in(argv[i], std::ios::binary);

@@ -13,5 +13,7 @@ printf '<ASX version="3.0"><TITLE>t</TITLE><ENTRY><REF HREF="http://h/a.asf"/></
 if [ "$mode" = replay ]; then
   exec "$fuzzer" "$work/seeds/clip.asf" "$work/seeds/audio.asf"
 fi
+# libFuzzer's own C++ runtime is loaded before the shared ASan runtime; that is harmless.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 "$fuzzer" -max_total_time="$mode" -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
   -artifact_prefix="${FUZZ_ARTIFACTS:-$work}/" "$work/corpus" "$work/seeds"

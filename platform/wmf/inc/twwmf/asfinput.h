@@ -32,7 +32,11 @@
 //   NS_E_INVALID_INPUT_FORMAT   the content is not ASF (a web page, other media)
 //   NS_E_INVALID_DATA           ASF whose header is damaged or cut short
 //   NS_E_FILE_NOT_FOUND         a local file that does not exist
-//   NS_E_CONNECTION_FAILURE     a broadcast lost for good after its reconnect tries
+//   NS_E_CONNECTION_FAILURE     the server closed the connection mid-stream
+//   A broadcast that is lost (closed, silent) is reconnected; when every try
+//   fails, ReadPacket reports the failure of the connection that was lost last.
+//   An on-demand stream that ends early over the network reports its failure;
+//   one that reached its end (or a local file's end) gives S_FALSE.
 //   E_ABORT                     Cancel was called
 //   An ASX metafile whose entries all fail reports the first entry's failure.
 //
@@ -111,6 +115,7 @@ struct AsfStatistics {
     uint64_t receivedPackets = 0;  // ASF data packets received
     uint64_t lostPackets = 0;      // packets missed while reconnecting (estimated)
     uint64_t recoveredPackets = 0; // always 0: no error correction is applied
+    uint32_t receptionQuality = 100; // percent of packets received of those sent
     uint32_t reconnects = 0;       // successful reconnects so far
     uint32_t bandwidth = 0;        // received bits per second over the last seconds
     uint32_t bufferingProgress = 0; // 0-100: how much of the preroll is at hand
