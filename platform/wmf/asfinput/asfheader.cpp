@@ -1,5 +1,6 @@
 #include "asfheader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace twwmf {
@@ -25,6 +26,11 @@ uint64_t Le(const std::string &b, size_t pos, int bytes)
 bool StartsAsAsf(const std::string &bytes)
 {
     return bytes.size() >= 16 && memcmp(bytes.data(), kHeaderGuid, 16) == 0;
+}
+
+bool CouldBeAsf(const std::string &bytes)
+{
+    return memcmp(bytes.data(), kHeaderGuid, std::min<size_t>(bytes.size(), 16)) == 0;
 }
 
 uint64_t AsfHeaderSize(const std::string &bytes)

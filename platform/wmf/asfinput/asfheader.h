@@ -18,6 +18,8 @@ struct AsfFileProperties {
 
 // The ASF header object's GUID as stored: the first 16 bytes of every ASF stream.
 bool StartsAsAsf(const std::string &bytes);
+// Whether the bytes so far (maybe fewer than 16) can be the start of an ASF stream.
+bool CouldBeAsf(const std::string &bytes);
 
 // Total size of the header object, from its first 24 bytes; 0 when not known yet.
 uint64_t AsfHeaderSize(const std::string &bytes);

@@ -200,12 +200,12 @@ HRESULT Connection::OpenDemuxer()
         // avformat_open_input frees the context on failure.
         if (m_dog.Cancelled() || m_dog.Expired())
             return NetFailure(err, m_dog, std::string());
-        if (!StartsAsAsf(m_head) && m_head.size() >= 16)
+        if (!CouldBeAsf(m_head))
             return NS_E_INVALID_INPUT_FORMAT;
-        if (m_head.size() < 16 && m_memory == nullptr && err != AVERROR_EOF && err != AVERROR_INVALIDDATA)
+        // Nothing at all from a network source: the transport's own failure.
+        if (m_head.empty() && !m_memory && err != AVERROR_EOF && err != AVERROR_INVALIDDATA)
             return NetFailure(err, m_dog, std::string());
-        return m_head.size() < 16 && !StartsAsAsf(m_head) && m_head.size() > 0 ? NS_E_INVALID_INPUT_FORMAT
-                                                                               : NS_E_INVALID_DATA;
+        return NS_E_INVALID_DATA;
     }
     return S_OK;
 }
