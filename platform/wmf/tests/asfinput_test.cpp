@@ -286,6 +286,7 @@ TEST_F(AsfInputTest, FailuresReportTheirOwnHresultQuickly)
     ASSERT_TRUE(server.Ok()) << server.Log();
     twtest::WriteFile(m_dir.file("page.html"), "<html><body>Not a stream</body></html>\n");
     twtest::WriteFile(m_dir.file("cut.asf"), twtest::ReadFile(m_clipPath).substr(0, 400));
+    twtest::WriteFile(m_dir.file("short.asf"), twtest::ReadFile(m_clipPath).substr(0, 10));
     twtest::WriteFile(m_dir.file("nowhere.asx"), "<asx version=\"3.0\"><entry><ref href=\"" + server.Base() +
                                                      "/missing.asf\"/></entry><entry><ref href=\"http://127.0.0.1:1/x.asf\"/></entry></asx>");
     std::string refused;
@@ -305,6 +306,7 @@ TEST_F(AsfInputTest, FailuresReportTheirOwnHresultQuickly)
         {m_dir.file("page.html"), NS_E_INVALID_INPUT_FORMAT},
         {server.Base() + "/cut.asf", NS_E_INVALID_DATA},
         {m_dir.file("cut.asf"), NS_E_INVALID_DATA},
+        {m_dir.file("short.asf"), NS_E_INVALID_DATA},
         {m_dir.file("absent.asf"), NS_E_FILE_NOT_FOUND},
         {server.Base() + "/nowhere.asx", HTTP_E_STATUS_NOT_FOUND},
         {m_dir.file("nowhere.asx"), HTTP_E_STATUS_NOT_FOUND},
