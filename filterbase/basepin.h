@@ -62,8 +62,13 @@ protected:
     HRESULT TryConnectWithType(IPin *pReceivePin, const AM_MEDIA_TYPE *pmt);
     void ClearPeer();
 
+    // Who touches what: m_pName, m_dir, m_pLock, m_pFilter and the two reconnection
+    // flags are set in the constructor and constant after. *m_pLock (the filter's
+    // state lock, shared by its pins) guards connecting and disconnecting, m_mt and
+    // m_pQSink. The atomics are read without a lock. The segment (m_tStart, m_tStop,
+    // m_dRate) is the streaming thread's, which calls NewSegment in stream order.
     WCHAR *m_pName;
-    std::atomic<IPin *> m_Connected; // reference held; read without a lock by ConnectedTo
+    std::atomic<IPin *> m_Connected; // reference held; changed under *m_pLock, read without a lock by ConnectedTo
     PIN_DIRECTION m_dir;
     CCritSec *m_pLock;
     std::atomic<bool> m_bRunTimeError;

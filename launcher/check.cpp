@@ -21,8 +21,9 @@ namespace {
 // The new manifest is received beside the old one and replaces it only once it is complete.
 #define MANIFEST_INCOMING "files.ini.new"
 
-const HTTP_CODES g_checkCodes = {CHECK_WINSOCK, CHECK_SOCKET, CHECK_CONNECT, CHECK_RECV_COUNT, CHECK_RECV_FAILED,
-                                 0};
+// A server that does not answer in time is one that cannot be reached.
+const HTTP_CODES g_checkCodes = {CHECK_WINSOCK,     CHECK_SOCKET, CHECK_CONNECT, CHECK_RECV_COUNT,
+                                 CHECK_RECV_FAILED, 0,            CHECK_CONNECT};
 
 struct CHECK_STATE {
     CResponseReader *pReader;

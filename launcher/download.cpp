@@ -17,8 +17,10 @@ namespace {
 #define STATUS_WHOLE "HTTP/1.1 200 OK"
 #define STATUS_PARTIAL "HTTP/1.1 206 Partial Content"
 
-const HTTP_CODES g_downloadCodes = {DOWNLOAD_WINSOCK,    DOWNLOAD_SOCKET,      DOWNLOAD_CONNECT,
-                                    DOWNLOAD_RECV_COUNT, DOWNLOAD_RECV_FAILED, DOWNLOAD_CANCELLED};
+// A server that does not answer in time is one that cannot be reached; what
+// arrived stays in the temporary file for the next start to resume.
+const HTTP_CODES g_downloadCodes = {DOWNLOAD_WINSOCK,     DOWNLOAD_SOCKET,    DOWNLOAD_CONNECT, DOWNLOAD_RECV_COUNT,
+                                    DOWNLOAD_RECV_FAILED, DOWNLOAD_CANCELLED, DOWNLOAD_CONNECT};
 
 struct DOWNLOAD_STATE {
     CResponseReader *pReader;

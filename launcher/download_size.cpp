@@ -2,6 +2,7 @@
 // listed file is either current, or has a temporary file Name.Version that the
 // download completes.
 #include <climits>
+#include <cstdio>
 #include <windows.h>
 
 #include "digest.h"
@@ -28,18 +29,28 @@ bool LauncherIsCurrent(const char *pszManifest)
     return FileDigestMatches(entry.szPath, entry.szMd5);
 }
 
-// The bytes still to fetch for one entry (from 2 on); installs a complete,
-// verified temporary file.
+#define NO_TEMPORARY_FILE (-1LL)
+
+// Creates the empty temporary file a download appends to.
+long long StartTemporaryFile(const char *pszTempPath, long long nFull)
+{
+    if (CreateEmptyFile(pszTempPath))
+        return nFull;
+    std::fprintf(stderr, "%s can't be created\n", pszTempPath);
+    return NO_TEMPORARY_FILE;
+}
+
+// The bytes still to fetch for one entry (from 2 on), or NO_TEMPORARY_FILE when
+// the temporary file cannot be created (a name too long for the file system, a
+// directory that cannot be written); installs a complete, verified temporary file.
 long long BytesToFetch(const MANIFEST_ENTRY &entry)
 {
     int nSize = DecimalToInt(entry.szSize);
     if (FileExists(entry.szPath) && FileSize32(entry.szPath) == nSize && FileDigestMatches(entry.szPath, entry.szMd5))
         return 0;
     long long nFull = nSize > 0 ? nSize : 0;
-    if (!FileExists(entry.szTempPath)) {
-        CreateEmptyFile(entry.szTempPath);
-        return nFull;
-    }
+    if (!FileExists(entry.szTempPath))
+        return StartTemporaryFile(entry.szTempPath, nFull);
     int nTempSize = FileSize32(entry.szTempPath);
     if (nTempSize >= 0 && nTempSize < nSize)
         return static_cast<long long>(nSize) - nTempSize;
@@ -50,8 +61,7 @@ long long BytesToFetch(const MANIFEST_ENTRY &entry)
     // Longer than the file it is to become, unreadable, or complete with the wrong
     // digest: the temporary file is damaged and fetched again from the start.
     DeleteFileA(entry.szTempPath);
-    CreateEmptyFile(entry.szTempPath);
-    return nFull;
+    return StartTemporaryFile(entry.szTempPath, nFull);
 }
 
 } // namespace
@@ -71,8 +81,14 @@ int ComputeDownloadSize()
     long long nTotal = 0;
     MANIFEST_ENTRY entry;
     for (int nEntry = 2; ReadManifestEntry(szManifest, nEntry, "0.0.0.0", "0", &entry); ++nEntry) {
-        if (entry.bPlain)
-            nTotal += BytesToFetch(entry);
+        if (!entry.bPlain)
+            continue;
+        // A file that has nowhere to be downloaded to fails its download now,
+        // before the user is asked for it.
+        long long nBytes = BytesToFetch(entry);
+        if (nBytes == NO_TEMPORARY_FILE)
+            return DOWNLOAD_BAD_SIZE;
+        nTotal += nBytes;
     }
     return nTotal > INT_MAX ? INT_MAX : static_cast<int>(nTotal);
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <process.h>
 
+#include "http.h"
 #include "launcher_ids.h"
 #include "updater.h"
 
@@ -46,9 +47,11 @@ INT_PTR CALLBACK StartupDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPar
         }
         return TRUE;
     case IDCANCEL:
-        // The running download stops at its next receive; the dialog stays open
-        // until the download thread reports.
+        // The running download stops at once, even while it waits for a server
+        // that has fallen silent; the dialog stays open until the download thread
+        // reports.
         g_cCancel.store(1);
+        CancelHttpExchange();
         return TRUE;
     case IDC_STARTUP_OK:
         switch (GetWindowLongPtrA(GetDlgItem(hDlg, IDC_STARTUP_OK), GWLP_USERDATA)) {

@@ -32,8 +32,14 @@ bool DownloadEntry(const char *pszManifest, int nEntry, const MANIFEST_ENTRY &en
         *pnResult = DOWNLOAD_BAD_STATUS;
         return false;
     }
-    if (!FileExists(entry.szTempPath))
-        return true; // current: the download-size computation made no temporary file for it
+    if (!FileExists(entry.szTempPath)) {
+        // Current: the download-size computation made no temporary file for it.
+        // A file that is missing all the same had nowhere to be downloaded to.
+        if (FileExists(entry.szPath))
+            return true;
+        *pnResult = DOWNLOAD_BAD_SIZE;
+        return false;
+    }
 
     int nSize = DecimalToInt(entry.szSize);
     int nResult = DownloadFile(entry.szTempName, entry.szTempPath, nSize, FileSize32(entry.szTempPath));

@@ -34,7 +34,8 @@
                                    // naming something other than a plain file
 #define DOWNLOAD_CANCELLED (-17)
 #define DOWNLOAD_BAD_DIGEST (-18)  // a downloaded file's digest differs
-#define DOWNLOAD_BAD_SIZE (-19)    // a downloaded file's size differs
+#define DOWNLOAD_BAD_SIZE (-19)    // a downloaded file's size differs, or it has no
+                                   // temporary file to be downloaded into
 
 #define VERSION_TEXT_SIZE 64
 
@@ -51,7 +52,8 @@ extern std::atomic<char> g_cCancel;
 int CheckForUpdates();
 
 // Returns SIZE_LAUNCHER_OUTDATED, DOWNLOAD_BAD_STATUS for a manifest naming
-// something other than a plain file, or the number of bytes still to fetch.
+// something other than a plain file, DOWNLOAD_BAD_SIZE when a temporary file
+// cannot be created, or the number of bytes still to fetch.
 // Creates missing temporary files and installs complete, verified ones.
 int ComputeDownloadSize();
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <windows.h>
 
-#include "settings.h"
+#include "dirpath.h"
 
 bool WorkPath(const char *pszName, char *pszPath)
 {

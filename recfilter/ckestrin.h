@@ -59,13 +59,18 @@ private:
     HRESULT StartWriter();
     void FreeQueue();
 
+    // Made in the constructor, constant until the destructor.
     CKestrinFilter *m_pFilter;
     CKestrinInputPin *m_pVideoPin;
     CKestrinInputPin *m_pAudioPin;
+    // The filter's state lock (the control thread's), taken before m_ReceiveLock
+    // when a change must not meet a sample on its way in (profile, stop).
     CCritSec m_Lock;
+    // The streaming lock: the pins hold it through Write. It guards every member
+    // below but m_State; m_pProfile is changed with both locks held.
     CCritSec m_ReceiveLock;
     WCHAR *m_pFileName;
-    CWriter *m_WMWriter;
+    CWriter *m_WMWriter;            // the object is constant; its use is under the receive lock
     // Read by the control thread's queries while a streaming thread writes it.
     std::atomic<LONG> m_State;
     LONG m_AudioSamplesWritten;

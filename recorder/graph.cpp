@@ -32,7 +32,7 @@ HRESULT OpenClip(const char *pszURL)
     // The stream probe that reads the clip's profile is not part of this build
     // yet, so no clip can be opened past this point.
     hr = E_NOTIMPL;
-    ReportError("FAILED(hr=0x%x) in pReader.Init()\n", hr);
+    ReportError("FAILED(hr=0x%x): the stream probe is not built yet\n", hr);
     return hr;
 }
 

@@ -1,5 +1,6 @@
 // The Options dialog: the save directory and the update policy.
 #include "recorder.h"
+#include "dirpath.h"
 #include "settings.h"
 
 #include <objbase.h>

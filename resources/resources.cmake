@@ -39,6 +39,4 @@ endfunction()
 
 # The tests name platform libraries that the tree defines later; targets are
 # resolved when the build is generated.
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tests/CMakeLists.txt)
-  add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/tests ${CMAKE_BINARY_DIR}/resources/tests)
-endif()
+add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/tests ${CMAKE_BINARY_DIR}/resources/tests)

@@ -1,4 +1,5 @@
 #include "settings.h"
+#include "dirpath.h"
 
 #include <string.h>
 #include <windows.h>
@@ -47,16 +48,6 @@ bool WriteSetting(const char *pszText, const char *pszName)
     LONG lResult = RegSetValueExA(hKey, pszName, 0, REG_SZ, (const BYTE *)pszText, (DWORD)strlen(pszText) + 1);
     RegCloseKey(hKey);
     return lResult == ERROR_SUCCESS;
-}
-
-void RemoveTrailingSeparator(char *pszDirectory)
-{
-    size_t cch = strlen(pszDirectory);
-    if (cch == 0)
-        return;
-    char chLast = pszDirectory[cch - 1];
-    if (chLast == '\\' || (chLast == '/' && cch > 1))
-        pszDirectory[cch - 1] = '\0';
 }
 
 void SeedRecorderSettings(char *pszSaveDirectory, char *pszAutoUpdate)

@@ -31,9 +31,6 @@ char *ReadSetting(const char *pszName);
 // Stores pszText as REG_SZ (terminating NUL included), creating the key if needed.
 bool WriteSetting(const char *pszText, const char *pszName);
 
-// Removes one trailing directory separator, unless the text is the root "/" alone.
-void RemoveTrailingSeparator(char *pszDirectory);
-
 // The recorder's start-up seeding: fills both SETTING_TEXT_SIZE buffers from the
 // store, storing the current directory and "Every program start" when absent.
 void SeedRecorderSettings(char *pszSaveDirectory, char *pszAutoUpdate);

@@ -269,6 +269,27 @@ TEST_F(StartupDialogTest, TheDownloadThreadRefusesANameOutsideOnItsOwn)
     EXPECT_EQ("outside", twtest::ReadFile(Outside("x.1.0")));
 }
 
+TEST_F(StartupDialogTest, ANameTooLongForAFileIsAFailedDownloadNeverASuccess)
+{
+    std::vector<Entry> entries = ReleaseEntries();
+    entries[2].name = std::string(1000000, 'b');
+    StartWithManifest(entries);
+    EXPECT_EQ(DOWNLOAD_BAD_SIZE, RunPressingOk());
+    EXPECT_FALSE(AnyButtonShown()) << "no prompt for a download that cannot be stored";
+    for (const std::string &text : lt::StatusTexts(IDC_STARTUP_STATUS))
+        EXPECT_EQ(std::string::npos, text.find("Download completed")) << text;
+
+    // Run directly, as if the size computation had not seen it: a file that is
+    // neither in place nor has a temporary file fails its download.
+    WriteManifest("1.3.0.0", {ReleaseEntry("Tarnwick", "1.2.0.0"), {"Gone.bin", "1.0", "7", twtest::Md5Hex("x")}});
+    lt::ResetFakeDialog();
+    DownloadThread(lt::FakeDialogHandle());
+    std::vector<DialogEvent> events = lt::DialogEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(DialogEvent::Result, events.back().kind);
+    EXPECT_EQ(DOWNLOAD_BAD_SIZE, events.back().value);
+}
+
 // ---- Start-up: the policy and the reaction to the dialog's result ----------
 
 using PolicyTest = LauncherTest;

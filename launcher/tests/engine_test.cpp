@@ -4,15 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <string>
+#include <thread>
 
 #include <windows.h>
 
 #include "digest.h"
 #include "fakedialog.h"
+#include "http.h"
 #include "launcher_ids.h"
 #include "manifest.h"
 #include "twrawserver.h"
@@ -212,6 +217,50 @@ TEST_F(CheckTest, ConnectionFailuresEndWithTheirCodes)
     EXPECT_EQ(before, twtest::ReadFile(Work("files.ini")));
 }
 
+TEST_F(CheckTest, ASilentServerOrAnUnansweredConnectFailsLikeAnUnreachableOne)
+{
+    WriteManifest("1.0", {ReleaseEntry("Tarnwick", "1.2.0.0")});
+    std::string before = twtest::ReadFile(Work("files.ini"));
+    twtest::ScopedEnv timeout(EXCHANGE_TIMEOUT_VARIABLE, "400");
+    // Accepts and never answers; answers with a header line that never ends.
+    for (std::string said : {"", "HTTP/1.1 200 OK\r\nX-App_version: 1.3.0."}) {
+        std::atomic<bool> closed{false};
+        {
+            CScriptedServer server([&](CConnection &c) {
+                c.Send(said, 0);
+                closed = c.WaitForClose(20000);
+            });
+            PointLauncherAt(server.Address());
+            EXPECT_EQ(CHECK_CONNECT, CheckForUpdates()) << said;
+            EXPECT_EQ(1u, server.Requests().size());
+        } // the server's handler has ended
+        EXPECT_TRUE(closed) << "the launcher hung up";
+        EXPECT_EQ(before, twtest::ReadFile(Work("files.ini")));
+        EXPECT_FALSE(twtest::FileExists(Work("files.ini.new")));
+    }
+    twtest::CUnansweredPort unanswered;
+    PointLauncherAt(unanswered.Address());
+    EXPECT_EQ(CHECK_CONNECT, CheckForUpdates());
+}
+
+TEST_F(CheckTest, CancelLeavesTheCheckAlone)
+{
+    // Escape during the check sets the cancel flag; only a download heeds it.
+    WriteManifest("1.2.0.0", {ReleaseEntry("Tarnwick", "1.2.0.0")});
+    CScriptedServer server([](CConnection &c) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        c.Send("HTTP/1.1 200 OK\r\nX-App_version: 1.1.0.0\r\n\r\n");
+    });
+    PointLauncherAt(server.Address());
+    std::thread escape([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        g_cCancel.store(1);
+        CancelHttpExchange();
+    });
+    EXPECT_EQ(CHECK_CURRENT, CheckForUpdates());
+    escape.join();
+}
+
 // Scripted answers to the check: each test sends the response in the pieces given.
 class MalformedCheckTest : public LauncherTest {
 protected:
@@ -386,6 +435,17 @@ TEST_F(SizeTest, DamagedTemporaryFilesStartAgain)
     EXPECT_FALSE(twtest::FileExists(Work("A.bin")));
 }
 
+TEST_F(SizeTest, ANameTooLongForAFileFailsBeforeAnythingIsAsked)
+{
+    // The profile functions hand over 255 bytes of the name; with the version
+    // appended it is longer than any file name may be.
+    std::string name(1000000, 'n');
+    WriteManifest("1.3", {m_launcher, EntryOf("A.bin", m_a), {name, "1.3.0.0", "10", twtest::Md5Hex("x")}});
+    EXPECT_EQ(DOWNLOAD_BAD_SIZE, ComputeDownloadSize());
+    for (const auto &entry : fs::directory_iterator(Work(".")))
+        EXPECT_LT(entry.path().filename().string().size(), 255u);
+}
+
 // Every way a manifest Name could leave the working directory. None of them may
 // make the launcher touch a file outside it.
 class UnsafeNameTest : public LauncherTest {
@@ -518,6 +578,64 @@ TEST_F(DownloadTest, ConnectionFailuresEndWithTheirCodes)
     PointLauncherAt(refusing.Address());
     EXPECT_EQ(DOWNLOAD_CONNECT, DownloadFile("B.bin.1", Work("B.bin.1").c_str(), 5000, 0));
     EXPECT_FALSE(twtest::FileExists(Work("B.bin.1")));
+}
+
+TEST_F(DownloadTest, ASilentServerFailsTheDownloadAndKeepsWhatArrived)
+{
+    twtest::ScopedEnv timeout(EXCHANGE_TIMEOUT_VARIABLE, "400");
+    twtest::WriteFile(Work("B.bin.1"), m_b.substr(0, 1000));
+    std::atomic<bool> closed{false};
+    {
+        CScriptedServer server([&](CConnection &c) {
+            c.Send("HTTP/1.1 206 Partial Content\r\n\r\n" + m_b.substr(1000, 1500), 0);
+            closed = c.WaitForClose(20000);
+        });
+        PointLauncherAt(server.Address());
+        EXPECT_EQ(DOWNLOAD_CONNECT, DownloadFile("B.bin.1", Work("B.bin.1").c_str(), 5000, 1000));
+    }
+    EXPECT_TRUE(closed) << "the launcher hung up";
+    EXPECT_EQ(m_b.substr(0, 2500), twtest::ReadFile(Work("B.bin.1")));
+
+    twtest::CUnansweredPort unanswered;
+    PointLauncherAt(unanswered.Address());
+    EXPECT_EQ(DOWNLOAD_CONNECT, DownloadFile("B.bin.1", Work("B.bin.1").c_str(), 5000, 2500));
+    EXPECT_EQ(m_b.substr(0, 2500), twtest::ReadFile(Work("B.bin.1")));
+}
+
+TEST_F(DownloadTest, CancelEndsAStalledReceiveOrConnectAtOnce)
+{
+    // Far longer than the test waits: only Cancel can end these exchanges in time.
+    twtest::ScopedEnv timeout(EXCHANGE_TIMEOUT_VARIABLE, "60000");
+    twtest::WriteFile(Work("B.bin.1"), "");
+    std::promise<void> stalled;
+    std::atomic<bool> closed{false};
+    CScriptedServer server([&](CConnection &c) {
+        c.Send("HTTP/1.1 200 OK\r\n\r\n" + m_b.substr(0, 700), 0);
+        stalled.set_value();
+        closed = c.WaitForClose(10000);
+    });
+    PointLauncherAt(server.Address());
+    auto download = std::async(std::launch::async,
+                               [&] { return DownloadFile("B.bin.1", Work("B.bin.1").c_str(), 5000, 0); });
+    stalled.get_future().wait();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    g_cCancel.store(1);
+    CancelHttpExchange();
+    ASSERT_EQ(std::future_status::ready, download.wait_for(std::chrono::seconds(5))) << "the receive still waits";
+    EXPECT_EQ(DOWNLOAD_CANCELLED, download.get());
+    EXPECT_EQ(m_b.substr(0, 700), twtest::ReadFile(Work("B.bin.1")));
+
+    twtest::CUnansweredPort unanswered;
+    PointLauncherAt(unanswered.Address());
+    g_cCancel.store(0);
+    auto connecting = std::async(std::launch::async,
+                                 [&] { return DownloadFile("B.bin.1", Work("B.bin.1").c_str(), 5000, 700); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    g_cCancel.store(1);
+    CancelHttpExchange();
+    ASSERT_EQ(std::future_status::ready, connecting.wait_for(std::chrono::seconds(5))) << "the connect still waits";
+    EXPECT_EQ(DOWNLOAD_CANCELLED, connecting.get());
+    EXPECT_EQ(m_b.substr(0, 700), twtest::ReadFile(Work("B.bin.1")));
 }
 
 class MalformedDownloadTest : public LauncherTest {

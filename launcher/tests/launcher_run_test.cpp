@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -68,6 +69,27 @@ protected:
     }
     // The three files the release adds to the launcher, in the server's order.
     std::vector<std::string> Files() const { return {"Kestrin.ax", "Readme.txt", "TarnwickDll.dll"}; }
+
+    // A scripted server for the release at 2.0.0.0: the manifest and Kestrin.ax in
+    // full; the connection for Readme.txt goes to the handler given.
+    std::unique_ptr<twtest::CScriptedServer> ServeWithReadme(std::function<void(twtest::CConnection &)> readme)
+    {
+        std::vector<Entry> entries = {ReleaseEntry("Tarnwick", "0.0.0.1")};
+        for (const std::string &name : Files())
+            entries.push_back(ReleaseEntry(name, "2.0.0.0"));
+        std::string manifest = lt::ManifestText("2.0.0.0", entries);
+        std::string kestrin = twtest::ReadFile(Release("Kestrin.ax"));
+        auto server = std::make_unique<twtest::CScriptedServer>([manifest, kestrin, readme](twtest::CConnection &c) {
+            if (c.Path() == "/download/start.php")
+                c.Send("HTTP/1.1 200 OK\r\nX-App_version: 2.0.0.0\r\n\r\n" + manifest);
+            else if (c.Path() == "/download/Kestrin.ax.2.0.0.0")
+                c.Send("HTTP/1.1 200 OK\r\n\r\n" + kestrin);
+            else if (c.Path() == "/download/Readme.txt.2.0.0.0")
+                readme(c);
+        });
+        m_serverAddress = server->Address();
+        return server;
+    }
 
     // A local manifest at 1.0.0.0 naming only the launcher.
     void WriteOldManifest()
@@ -277,27 +299,14 @@ TEST_F(LauncherRunTest, ADigestMismatchDeletesTheTemporaryFile)
 
 TEST_F(LauncherRunTest, CancelDuringTheSecondOfThreeFiles)
 {
-    std::vector<Entry> entries = {ReleaseEntry("Tarnwick", "0.0.0.1")};
-    for (const std::string &name : Files())
-        entries.push_back(ReleaseEntry(name, "2.0.0.0"));
-    const std::string manifest = lt::ManifestText("2.0.0.0", entries);
     const std::string kestrin = twtest::ReadFile(Release("Kestrin.ax"));
     const std::string readme = twtest::ReadFile(Release("Readme.txt"));
-    std::atomic<bool> closed{false};
     // The second file trickles in until the launcher hangs up.
-    twtest::CScriptedServer server([&](twtest::CConnection &c) {
-        if (c.Path() == "/download/start.php") {
-            c.Send("HTTP/1.1 200 OK\r\nX-App_version: 2.0.0.0\r\n\r\n" + manifest);
-        } else if (c.Path() == "/download/Kestrin.ax.2.0.0.0") {
-            c.Send("HTTP/1.1 200 OK\r\n\r\n" + kestrin);
-        } else if (c.Path() == "/download/Readme.txt.2.0.0.0") {
-            c.Send("HTTP/1.1 200 OK\r\n\r\n" + readme.substr(0, 100), 0);
-            for (size_t at = 100; at + 1 < readme.size() && c.Send(readme.substr(at, 1), 50); ++at) {
-            }
-            closed = true;
+    auto server = ServeWithReadme([&](twtest::CConnection &c) {
+        c.Send("HTTP/1.1 200 OK\r\n\r\n" + readme.substr(0, 100), 0);
+        for (size_t at = 100; at + 1 < readme.size() && c.Send(readme.substr(at, 1), 50); ++at) {
         }
     });
-    m_serverAddress = server.Address();
     WriteOldManifest();
     // The recorder library of the previous release, which the third file would replace.
     fs::copy_file(RecorderLibrary(), Install("TarnwickDll.dll"));
@@ -311,8 +320,58 @@ TEST_F(LauncherRunTest, CancelDuringTheSecondOfThreeFiles)
     EXPECT_EQ(readme.substr(0, partial.size()), partial);
     EXPECT_EQ("", twtest::ReadFile(Install("TarnwickDll.dll.2.0.0.0")));
     EXPECT_EQ(twtest::ReadFile(RecorderLibrary()), twtest::ReadFile(Install("TarnwickDll.dll")));
-    for (const std::string &request : server.Requests())
+    for (const std::string &request : server->Requests())
         EXPECT_EQ(std::string::npos, request.find("TarnwickDll.dll")) << "the third file is not fetched";
+}
+
+TEST_F(LauncherRunTest, CancelEndsAStalledDownloadAtOnceAndTheNextStartResumesIt)
+{
+    const std::string kestrin = twtest::ReadFile(Release("Kestrin.ax"));
+    const std::string readme = twtest::ReadFile(Release("Readme.txt"));
+    std::atomic<bool> hungUp{false};
+    {
+        // The second file stops after 100 bytes and the server stays silent, for
+        // about half the launcher's own time-out: only Cancel ends it in time.
+        auto server = ServeWithReadme([&](twtest::CConnection &c) {
+            c.Send("HTTP/1.1 200 OK\r\n\r\n" + readme.substr(0, 100), 0);
+            hungUp = c.WaitForClose(15000);
+        });
+        WriteOldManifest();
+        fs::copy_file(RecorderLibrary(), Install("TarnwickDll.dll"));
+        EXPECT_EQ(42, Run("wait \"Tarnwick startup\"\nclick 1005\nsleep 1500\nclick 2\n")) << Diagnostics();
+    }
+    EXPECT_TRUE(hungUp) << "Cancel closed the stalled connection";
+    EXPECT_TRUE(MainWasCalled());
+    EXPECT_EQ(kestrin, twtest::ReadFile(Install("Kestrin.ax")));
+    EXPECT_EQ(readme.substr(0, 100), twtest::ReadFile(Install("Readme.txt.2.0.0.0")));
+    EXPECT_NE(std::string::npos, UiLog().find("dialog\tclose\tTarnwick startup\t0\n")) << Diagnostics();
+
+    // The next start resumes the file from what arrived.
+    StartUpdateServer();
+    lt::RemoveFile(m_root.file("ui.log"));
+    EXPECT_EQ(42, Run(kPressOkTwice)) << Diagnostics();
+    EXPECT_NE(std::string::npos, ServerLog().find("GET /download/Readme.txt.2.0.0.0 -> 206 bytes=100-"))
+        << Diagnostics();
+    EXPECT_EQ(readme, twtest::ReadFile(Install("Readme.txt")));
+    EXPECT_EQ(twtest::ReadFile(Release("TarnwickDll.dll")), twtest::ReadFile(Install("TarnwickDll.dll")));
+}
+
+TEST_F(LauncherRunTest, ANameTooLongForAFileIsAFailedDownload)
+{
+    std::vector<Entry> entries = {ReleaseEntry("Tarnwick", "0.0.0.1"), ReleaseEntry("Kestrin.ax", "2.0.0.0")};
+    entries.push_back({std::string(1000000, 'r'), "2.0.0.0", "10", twtest::Md5Hex("r")});
+    twtest::WriteFile(m_root.file("served.ini"), lt::ManifestText("2.0.0.0", entries));
+    StartUpdateServer({"--manifest", m_root.file("served.ini")});
+    WriteOldManifest();
+    EXPECT_EQ(-19, Run("")) << Diagnostics();
+    std::string log = UiLog();
+    EXPECT_NE(std::string::npos, log.find("dialog\tclose\tTarnwick startup\t-19\n")) << Diagnostics();
+    EXPECT_NE(std::string::npos,
+              log.find(MessageLine(std::string("Failed to download the update for this program, try again later or "
+                                               "mail ") + kContact)))
+        << Diagnostics();
+    EXPECT_EQ(std::string::npos, ServerLog().find("GET /download/Kestrin")) << "nothing was downloaded";
+    EXPECT_FALSE(MainWasCalled());
 }
 
 // ---- Failures --------------------------------------------------------------------
@@ -348,6 +407,23 @@ TEST_F(LauncherRunTest, NoServerListening)
     m_serverAddress = refusing.Address();
     EXPECT_EQ(-5, Run("")) << Diagnostics();
     EXPECT_NE(std::string::npos, UiLog().find("Failed to get update information")) << Diagnostics();
+}
+
+TEST_F(LauncherRunTest, ASilentServerEndsTheCheckAfterTheTimeOut)
+{
+    WriteSetting("Next program start", SETTING_AUTO_UPDATE);
+    WriteOldManifest();
+    // Accepts and never answers, for longer than the launcher waits.
+    twtest::CScriptedServer server([](twtest::CConnection &c) { c.WaitForClose(30000); });
+    m_serverAddress = server.Address();
+    twtest::ScopedEnv timeout("TARNWICK_UPDATE_TIMEOUT", "1500");
+    EXPECT_EQ(-5, Run("")) << Diagnostics();
+    EXPECT_EQ("Never", lt::SettingText(SETTING_AUTO_UPDATE));
+    EXPECT_NE(std::string::npos,
+              UiLog().find(MessageLine(std::string("Failed to get update information for this program, try again later "
+                                                   "or mail ") + kContact)))
+        << Diagnostics();
+    EXPECT_FALSE(MainWasCalled());
 }
 
 TEST_F(LauncherRunTest, AMissingRecorderLibraryEndsWithMinusEight)

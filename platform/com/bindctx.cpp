@@ -1,20 +1,19 @@
 // Bind contexts: the objects bound during a moniker operation, its options and
 // named object parameters.
 #include "rot.h"
-#include "widestr.h"
+#include <twcom/widestr.h>
+#include <twkernel/textconv.h>
 
-#include <atomic>
 #include <map>
 #include <mutex>
-#include <new>
 #include <objbase.h>
+#include <twcom/interfaces.h>
 #include <vector>
 
 namespace twcom {
 namespace {
 
-
-class CBindCtx final : public IBindCtx {
+class CBindCtx final : public Object<CBindCtx, IBindCtx> {
 public:
     CBindCtx()
     {
@@ -30,26 +29,6 @@ public:
             param.second->Release();
     }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IBindCtx) {
-            *ppv = static_cast<IBindCtx *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     STDMETHODIMP RegisterObjectBound(IUnknown *punk) override
     {
@@ -112,6 +91,7 @@ public:
         if (!pprot)
             return E_INVALIDARG;
         *pprot = RunningObjectTable();
+        (*pprot)->AddRef();
         return S_OK;
     }
     STDMETHODIMP RegisterObjectParam(LPOLESTR pszKey, IUnknown *punk) override
@@ -122,7 +102,7 @@ public:
         IUnknown *replaced = nullptr;
         {
             std::lock_guard<std::mutex> hold(m_lock);
-            IUnknown *&slot = m_params[WideString(pszKey)];
+            IUnknown *&slot = m_params[twk::WideString(pszKey)];
             replaced = slot;
             slot = punk;
         }
@@ -138,7 +118,7 @@ public:
         if (!pszKey)
             return E_INVALIDARG;
         std::lock_guard<std::mutex> hold(m_lock);
-        auto it = m_params.find(WideString(pszKey));
+        auto it = m_params.find(twk::WideString(pszKey));
         if (it == m_params.end())
             return E_FAIL;
         it->second->AddRef();
@@ -158,7 +138,7 @@ public:
         IUnknown *revoked = nullptr;
         {
             std::lock_guard<std::mutex> hold(m_lock);
-            auto it = m_params.find(WideString(pszKey));
+            auto it = m_params.find(twk::WideString(pszKey));
             if (it == m_params.end())
                 return S_FALSE;
             revoked = it->second;
@@ -169,8 +149,7 @@ public:
     }
 
 private:
-    std::atomic<ULONG> m_refs{1};
-    std::mutex m_lock;
+    std::mutex m_lock;      // guards the members below
     BIND_OPTS m_options;
     std::vector<IUnknown *> m_bound;
     std::map<std::u16string, IUnknown *> m_params;
@@ -186,6 +165,9 @@ STDAPI CreateBindCtx(DWORD reserved, LPBC *ppbc)
     *ppbc = nullptr;
     if (reserved != 0)
         return E_INVALIDARG;
-    *ppbc = new (std::nothrow) twcom::CBindCtx;
-    return *ppbc ? S_OK : E_OUTOFMEMORY;
+    auto bindctx = twcom::Make<twcom::CBindCtx>();
+    if (!bindctx)
+        return E_OUTOFMEMORY;
+    *ppbc = bindctx.detach();
+    return S_OK;
 }

@@ -1,4 +1,4 @@
-#include "builtin_classes.h"
+#include <twcom/builtin_classes.h>
 
 #include "class_libraries.h"
 

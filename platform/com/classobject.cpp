@@ -1,39 +1,18 @@
 // Object creation: built-in classes first, then registered in-process servers.
 #include "apartment.h"
-#include "builtin_classes.h"
+#include <twcom/builtin_classes.h>
 #include "inproc_servers.h"
 
-#include <atomic>
-#include <new>
 #include <objbase.h>
+#include <twcom/object.h>
 
 namespace {
 
 // The class factory that serves a built-in class through its creation function.
-class CBuiltinClassFactory final : public IClassFactory {
+class CBuiltinClassFactory final : public twcom::Object<CBuiltinClassFactory, IClassFactory> {
 public:
     explicit CBuiltinClassFactory(twcom::CreateInstanceFunction create) : m_create(create) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
     STDMETHODIMP CreateInstance(IUnknown *pUnkOuter, REFIID riid, void **ppv) override
     {
         if (!ppv)
@@ -47,7 +26,6 @@ public:
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
-    std::atomic<ULONG> m_refs{1};
     twcom::CreateInstanceFunction m_create;
 };
 
@@ -65,12 +43,7 @@ STDAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid
         return REGDB_E_CLASSNOTREG;
 
     if (twcom::CreateInstanceFunction create = twcom::FindBuiltinClass(rclsid)) {
-        auto *factory = new (std::nothrow) CBuiltinClassFactory(create);
-        if (!factory)
-            return E_OUTOFMEMORY;
-        HRESULT hr = factory->QueryInterface(riid, ppv);
-        factory->Release();
-        return hr;
+        return twcom::HandOut(twcom::Make<CBuiltinClassFactory>(create), riid, ppv);
     }
     return twcom::GetRegisteredClassObject(rclsid, riid, ppv);
 }

@@ -1,8 +1,7 @@
-#include "enummoniker.h"
+#include <twcom/enummoniker.h>
 
-#include <atomic>
 #include <memory>
-#include <new>
+#include <twcom/interfaces.h>
 
 namespace twcom {
 namespace {
@@ -17,30 +16,10 @@ struct MonikerList {
     }
 };
 
-class CEnumMoniker final : public IEnumMoniker {
+class CEnumMoniker final : public Object<CEnumMoniker, IEnumMoniker> {
 public:
     CEnumMoniker(std::shared_ptr<MonikerList> list, size_t position) : m_list(std::move(list)), m_position(position) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumMoniker) {
-            *ppv = static_cast<IEnumMoniker *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     STDMETHODIMP Next(ULONG celt, IMoniker **rgelt, ULONG *pceltFetched) override
     {
@@ -76,12 +55,15 @@ public:
     {
         if (!ppenum)
             return E_POINTER;
-        *ppenum = new (std::nothrow) CEnumMoniker(m_list, m_position);
-        return *ppenum ? S_OK : E_OUTOFMEMORY;
+        *ppenum = nullptr;
+        auto clone = Make<CEnumMoniker>(m_list, m_position);
+        if (!clone)
+            return E_OUTOFMEMORY;
+        *ppenum = clone.detach();
+        return S_OK;
     }
 
 private:
-    std::atomic<ULONG> m_refs{1};
     std::shared_ptr<MonikerList> m_list;
     size_t m_position;
 };
@@ -94,8 +76,12 @@ HRESULT CreateMonikerEnumerator(std::vector<IMoniker *> monikers, IEnumMoniker *
     list->monikers = std::move(monikers);
     if (!ppenum)
         return E_POINTER;
-    *ppenum = new (std::nothrow) CEnumMoniker(std::move(list), 0);
-    return *ppenum ? S_OK : E_OUTOFMEMORY;
+    *ppenum = nullptr;
+    auto enumerator = Make<CEnumMoniker>(std::move(list), 0);
+    if (!enumerator)
+        return E_OUTOFMEMORY;
+    *ppenum = enumerator.detach();
+    return S_OK;
 }
 
 } // namespace twcom

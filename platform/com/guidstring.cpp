@@ -1,7 +1,9 @@
 // GUIDs as text: "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hex.
-#include "widestr.h"
+#include <twcom/guidtext.h>
+#include <twcom/widestr.h>
 
 #include <objbase.h>
+#include <twkernel/textconv.h>
 
 namespace {
 
@@ -126,4 +128,16 @@ STDAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid)
 STDAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid)
 {
     return GuidFromString(lpsz, lpiid, E_INVALIDARG);
+}
+
+std::string twcom::GuidText(REFGUID guid)
+{
+    OLECHAR wide[kGuidChars + 1];
+    StringFromGUID2(guid, wide, kGuidChars + 1);
+    return twk::Utf8FromWide(wide);
+}
+
+bool twcom::GuidFromText(const std::string &text, GUID *guid)
+{
+    return guid && ParseGuid(twk::WideFromUtf8(text).c_str(), *guid);
 }

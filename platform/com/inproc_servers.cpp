@@ -1,5 +1,8 @@
 #include "inproc_servers.h"
 
+#include <twcom/guidtext.h>
+#include <twkernel/regread.h>
+
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,25 +33,12 @@ Function GetExport(HMODULE module, const char *name)
 // The module path registered for the class, or an empty string.
 std::string RegisteredServerPath(REFCLSID clsid)
 {
-    OLECHAR wide[39];
-    StringFromGUID2(clsid, wide, 39);
-    std::string key = "CLSID\\";
-    for (const OLECHAR *p = wide; *p; ++p)
-        key += char(*p);
-    key += "\\InprocServer32";
-
+    const std::string key = "CLSID\\" + GuidText(clsid) + "\\InprocServer32";
     HKEY hkey = nullptr;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &hkey) != ERROR_SUCCESS)
         return std::string();
     std::string path;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(hkey, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0) {
-        std::vector<BYTE> data(size + 1, 0);
-        if (RegQueryValueExA(hkey, nullptr, nullptr, &type, data.data(), &size) == ERROR_SUCCESS)
-            path = reinterpret_cast<const char *>(data.data()); // stops at the first NUL
-    }
+    twk::ReadRegistryString(hkey, nullptr, path);
     RegCloseKey(hkey);
     return path;
 }

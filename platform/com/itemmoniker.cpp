@@ -2,11 +2,11 @@
 // joined, and two item monikers are equal when their names match regardless of
 // case. Persistence, composition and parsing are not supported.
 #include "rot.h"
-#include "widestr.h"
+#include <twcom/widestr.h>
+#include <twkernel/textconv.h>
 
-#include <atomic>
-#include <new>
 #include <objbase.h>
+#include <twcom/interfaces.h>
 
 namespace twcom {
 namespace {
@@ -14,33 +14,13 @@ namespace {
 // {00000304-0000-0000-C000-000000000046}
 const CLSID kClsidItemMoniker = {0x00000304, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-class CItemMoniker final : public IMoniker {
+class CItemMoniker final : public Object<CItemMoniker, IMoniker> {
 public:
     CItemMoniker(std::u16string delimiter, std::u16string item)
         : m_displayName(std::move(delimiter) + std::move(item)), m_key(FoldCase(m_displayName))
     {
     }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IPersist || riid == IID_IPersistStream || riid == IID_IMoniker) {
-            *ppv = static_cast<IMoniker *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     // IPersist, IPersistStream
     STDMETHODIMP GetClassID(CLSID *pClassID) override
@@ -108,7 +88,7 @@ public:
         LPOLESTR other = nullptr;
         if (FAILED(pmkOtherMoniker->GetDisplayName(nullptr, nullptr, &other)))
             return S_FALSE;
-        const bool equal = FoldCase(WideString(other)) == m_key;
+        const bool equal = FoldCase(twk::WideString(other)) == m_key;
         CoTaskMemFree(other);
         return equal ? S_OK : S_FALSE;
     }
@@ -183,7 +163,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> m_refs{1};
     const std::u16string m_displayName;
     const std::u16string m_key;
 };
@@ -195,6 +174,10 @@ STDAPI CreateItemMoniker(LPCOLESTR lpszDelim, LPCOLESTR lpszItem, LPMONIKER *ppm
 {
     if (!ppmk)
         return E_INVALIDARG;
-    *ppmk = new (std::nothrow) twcom::CItemMoniker(twcom::WideString(lpszDelim), twcom::WideString(lpszItem));
-    return *ppmk ? S_OK : E_OUTOFMEMORY;
+    *ppmk = nullptr;
+    auto moniker = twcom::Make<twcom::CItemMoniker>(twk::WideString(lpszDelim), twk::WideString(lpszItem));
+    if (!moniker)
+        return E_OUTOFMEMORY;
+    *ppmk = moniker.detach();
+    return S_OK;
 }

@@ -2,10 +2,12 @@
 // any moniker that is equal to the one they were registered with.
 #include "rot.h"
 
-#include "enummoniker.h"
-#include "widestr.h"
+#include <twcom/enummoniker.h>
+#include <twcom/widestr.h>
+#include <twkernel/textconv.h>
 
 #include <chrono>
+#include <twcom/interfaces.h>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -41,7 +43,7 @@ HRESULT ComparisonKey(IMoniker *pmk, std::u16string &key)
     pbc->Release();
     if (FAILED(hr))
         return hr;
-    key = FoldCase(WideString(name));
+    key = FoldCase(twk::WideString(name));
     CoTaskMemFree(name);
     return S_OK;
 }
@@ -54,21 +56,9 @@ struct Entry {
     FILETIME changed;
 };
 
-class CRunningObjectTable final : public IRunningObjectTable {
+// Lives as long as the process: its last Release frees nothing.
+class CRunningObjectTable final : public Object<CRunningObjectTable, IRunningObjectTable> {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IRunningObjectTable) {
-            *ppv = static_cast<IRunningObjectTable *>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
 
     // The table holds a reference on each registered object and moniker until
     // the registration is revoked, whatever the flags say.
@@ -194,6 +184,9 @@ public:
     }
 
 private:
+    friend class Object<CRunningObjectTable, IRunningObjectTable>;
+    void FinalRelease() {}
+
     std::vector<Entry>::iterator Find(DWORD cookie)
     {
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
@@ -209,7 +202,7 @@ private:
         return m_entries.end();
     }
 
-    std::mutex m_lock;
+    std::mutex m_lock;      // guards the members below
     std::vector<Entry> m_entries;
     DWORD m_nextCookie = 1;
 };
@@ -233,5 +226,6 @@ STDAPI GetRunningObjectTable(DWORD reserved, LPRUNNINGOBJECTTABLE *pprot)
     if (reserved != 0)
         return E_INVALIDARG;
     *pprot = twcom::RunningObjectTable();
+    (*pprot)->AddRef();
     return S_OK;
 }

@@ -4,8 +4,8 @@
 
 namespace twcom {
 
-// The one table of the process. It lives as long as the process; AddRef and
-// Release on it are nominal, so holding the pointer needs no reference.
+// The one table of the process. It lives as long as the process, so holding the
+// pointer needs no reference; whoever hands it out adds one.
 IRunningObjectTable *RunningObjectTable();
 
 } // namespace twcom

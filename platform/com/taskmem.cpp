@@ -3,25 +3,13 @@
 #include <cstdlib>
 #include <malloc.h>
 #include <objbase.h>
+#include <twcom/interfaces.h>
 
 namespace {
 
-// The task allocator lives as long as the process; its reference count is nominal.
-class CTaskAllocator final : public IMalloc {
+// The task allocator lives as long as the process: its last Release frees nothing.
+class CTaskAllocator final : public twcom::Object<CTaskAllocator, IMalloc> {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IMalloc) {
-            *ppv = static_cast<IMalloc *>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
 
     void *STDMETHODCALLTYPE Alloc(SIZE_T cb) override { return CoTaskMemAlloc(cb); }
     void *STDMETHODCALLTYPE Realloc(void *pv, SIZE_T cb) override { return CoTaskMemRealloc(pv, cb); }
@@ -30,6 +18,10 @@ public:
     // The heap cannot tell its own blocks from others': "don't know".
     int STDMETHODCALLTYPE DidAlloc(void *pv) override { return pv ? -1 : 0; }
     void STDMETHODCALLTYPE HeapMinimize() override {}
+
+private:
+    friend class twcom::Object<CTaskAllocator, IMalloc>;
+    void FinalRelease() {}
 };
 
 CTaskAllocator g_taskAllocator;
@@ -66,6 +58,7 @@ STDAPI CoGetMalloc(DWORD dwMemContext, LPMALLOC *ppMalloc)
         *ppMalloc = nullptr;
         return E_INVALIDARG;
     }
+    g_taskAllocator.AddRef();
     *ppMalloc = &g_taskAllocator;
     return S_OK;
 }

@@ -1,13 +1,8 @@
-#include "widestr.h"
+#include <twcom/widestr.h>
 
 #include <cstring>
 
 namespace twcom {
-
-std::u16string WideString(LPCOLESTR s)
-{
-    return s ? std::u16string(s) : std::u16string();
-}
 
 std::u16string FoldCase(const std::u16string &s)
 {

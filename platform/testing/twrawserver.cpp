@@ -2,13 +2,23 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <chrono>
+#include <fcntl.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace twtest {
 namespace {
+
+std::string LoopbackAddress(unsigned short port)
+{
+    return "127.0.0.1:" + std::to_string(port);
+}
+
+} // namespace
 
 int BoundLoopbackSocket(unsigned short &port)
 {
@@ -27,13 +37,6 @@ int BoundLoopbackSocket(unsigned short &port)
     port = ntohs(addr.sin_port);
     return fd;
 }
-
-std::string LoopbackAddress(unsigned short port)
-{
-    return "127.0.0.1:" + std::to_string(port);
-}
-
-} // namespace
 
 CConnection::CConnection(int fd) : m_fd(fd)
 {
@@ -69,6 +72,22 @@ void CConnection::ResetOnClose()
 {
     linger reset{1, 0};
     ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
+
+bool CConnection::WaitForClose(int timeoutMs)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        char buffer[4096];
+        if (::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT) <= 0)
+            return true;
+    }
 }
 
 CScriptedServer::CScriptedServer(std::function<void(CConnection &)> handler)
@@ -122,6 +141,39 @@ CRefusingPort::~CRefusingPort()
 }
 
 std::string CRefusingPort::Address() const
+{
+    return LoopbackAddress(m_port);
+}
+
+CUnansweredPort::CUnansweredPort()
+{
+    m_fd = BoundLoopbackSocket(m_port);
+    if (::listen(m_fd, 0) != 0)
+        throw std::runtime_error("listen failed");
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(m_port);
+    // The queue of a listener with no backlog takes one connection; the system
+    // drops the handshakes of the ones after it, without an answer.
+    for (int i = 0; i < 3; ++i) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0)
+            throw std::runtime_error("socket failed");
+        ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+        m_queued.push_back(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+CUnansweredPort::~CUnansweredPort()
+{
+    for (int fd : m_queued)
+        ::close(fd);
+    ::close(m_fd);
+}
+
+std::string CUnansweredPort::Address() const
 {
     return LoopbackAddress(m_port);
 }

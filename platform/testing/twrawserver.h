@@ -23,6 +23,9 @@ public:
     bool Send(const std::string &data, int pauseMs = 60);
     // Makes the close that follows the handler a reset instead of an orderly end.
     void ResetOnClose();
+    // Stays silent until the client closes the connection (true) or timeoutMs
+    // pass (false); whatever the client sends meanwhile is read and dropped.
+    bool WaitForClose(int timeoutMs);
 
 private:
     int m_fd;
@@ -51,6 +54,10 @@ private:
     std::thread m_thread;
 };
 
+// A TCP socket bound on 127.0.0.1 at a free port (its number in port), not yet
+// listening. Throws std::runtime_error when the host refuses.
+int BoundLoopbackSocket(unsigned short &port);
+
 // "127.0.0.1:<port>" of a port that is bound but not listening: connections are refused.
 class CRefusingPort {
 public:
@@ -59,10 +66,27 @@ public:
     CRefusingPort(const CRefusingPort &) = delete;
     CRefusingPort &operator=(const CRefusingPort &) = delete;
     std::string Address() const;
+    unsigned short port() const { return m_port; }
 
 private:
     int m_fd = -1;
     unsigned short m_port = 0;
+};
+
+// "127.0.0.1:<port>" of a port whose listener never accepts and whose queue is
+// full, so that a connect to it gets no answer at all until it gives up.
+class CUnansweredPort {
+public:
+    CUnansweredPort();
+    ~CUnansweredPort();
+    CUnansweredPort(const CUnansweredPort &) = delete;
+    CUnansweredPort &operator=(const CUnansweredPort &) = delete;
+    std::string Address() const;
+
+private:
+    int m_fd = -1;
+    unsigned short m_port = 0;
+    std::vector<int> m_queued; // connections that fill the listener's queue
 };
 
 } // namespace twtest

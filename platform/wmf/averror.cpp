@@ -2,7 +2,7 @@
 
 #include <nserror.h>
 
-#include "kernel/paths.h"
+#include <twkernel/paths.h>
 
 extern "C" {
 #include <libavutil/error.h>

@@ -1,4 +1,4 @@
-#include "avprofile.h"
+#include <twwmf/avprofile.h>
 
 #include <amvideo.h>
 #include <cstring>

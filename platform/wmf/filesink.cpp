@@ -4,7 +4,7 @@
 #include <nserror.h>
 
 #include "averror.h"
-#include "kernel/paths.h"
+#include <twkernel/paths.h>
 #include "samplebuffer.h"
 #include "text.h"
 
@@ -17,19 +17,6 @@ namespace twwmf {
 FileSink::~FileSink()
 {
     CloseFile();
-}
-
-STDMETHODIMP FileSink::QueryInterface(REFIID riid, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IWMWriterSink || riid == IID_IWMWriterFileSink) {
-        *ppv = static_cast<IWMWriterFileSink *>(this);
-        AddRefImpl();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
 }
 
 STDMETHODIMP FileSink::OnHeader(INSSBuffer *) { return S_OK; }
@@ -58,7 +45,7 @@ STDMETHODIMP FileSink::Open(const WCHAR *pwszFilename)
     std::u16string name = WideString(pwszFilename);
     if (name.empty())
         return NS_E_INVALID_NAME;
-    std::string path = twk::NativePath(Utf8(name).c_str());
+    std::string path = twk::NativePath(twk::Utf8FromWide(name).c_str());
     if (path.empty())
         return NS_E_INVALID_NAME;
 
@@ -111,6 +98,6 @@ extern "C" HRESULT STDAPICALLTYPE WMCreateWriterFileSink(IWMWriterFileSink **ppS
 {
     if (!ppSink)
         return E_POINTER;
-    *ppSink = new (std::nothrow) twwmf::FileSink();
+    *ppSink = twcom::Make<twwmf::FileSink>().detach();
     return *ppSink ? S_OK : E_OUTOFMEMORY;
 }

@@ -4,19 +4,18 @@
 #include <string>
 #include <wmsdkidl.h>
 
-#include "refcount.h"
+#include <twcom/object.h>
+
+TWCOM_INTERFACE(IWMWriterFileSink, IID_IWMWriterFileSink, IID_IWMWriterSink)
 
 struct AVIOContext;
 
 namespace twwmf {
 
-class FileSink final : public IWMWriterFileSink, public RefCounted<FileSink> {
+class FileSink final : public twcom::Object<FileSink, IWMWriterFileSink> {
 public:
     FileSink() = default;
     ~FileSink();
-
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
-    TWWMF_REFCOUNT_METHODS
 
     // IWMWriterSink. The writer hands this sink to its muxer directly, so the
     // data-unit calls are not part of the path.

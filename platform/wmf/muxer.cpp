@@ -5,7 +5,7 @@
 #include <new>
 #include <nserror.h>
 
-#include "avprofile.h"
+#include <twwmf/avprofile.h>
 #include "averror.h"
 
 extern "C" {

@@ -65,7 +65,7 @@ HRESULT ReadProfileData(IWMProfile *profile, ProfileData &out)
         FAILED(hr = ReadText(profile, true, data.description)) || FAILED(hr = profile->GetStreamCount(&count)))
         return hr;
     for (DWORD i = 0; i < count; ++i) {
-        ComPtr<IWMStreamConfig> config;
+        twcom::ComPtr<IWMStreamConfig> config;
         StreamInfo info;
         if (FAILED(hr = profile->GetStream(i, config.put())) || FAILED(hr = ReadStreamInfo(config.get(), info)))
             return hr;
@@ -79,7 +79,7 @@ HRESULT Profile::Create(const ProfileData &data, IWMProfile **ppProfile)
 {
     if (!ppProfile)
         return E_POINTER;
-    *ppProfile = new (std::nothrow) Profile(data);
+    *ppProfile = twcom::Make<Profile>(data).detach();
     return *ppProfile ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -93,19 +93,6 @@ std::vector<StreamInfo>::iterator Profile::Find(WORD number)
 {
     return std::find_if(m_data.streams.begin(), m_data.streams.end(),
                         [number](const StreamInfo &s) { return s.number == number; });
-}
-
-STDMETHODIMP Profile::QueryInterface(REFIID riid, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IWMProfile) {
-        *ppv = static_cast<IWMProfile *>(this);
-        AddRefImpl();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
 }
 
 STDMETHODIMP Profile::GetVersion(WMT_VERSION *pdwVersion)

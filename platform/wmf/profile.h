@@ -6,6 +6,8 @@
 
 #include "streamconfig.h"
 
+TWCOM_INTERFACE(IWMProfile, IID_IWMProfile)
+
 namespace twwmf {
 
 struct ProfileData {
@@ -24,16 +26,13 @@ HRESULT CheckProfileData(const ProfileData &data);
 // Reads a profile through its interface, whoever implements it.
 HRESULT ReadProfileData(IWMProfile *profile, ProfileData &out);
 
-class Profile final : public IWMProfile, public RefCounted<Profile> {
+class Profile final : public twcom::Object<Profile, IWMProfile> {
 public:
     explicit Profile(ProfileData data) : m_data(std::move(data)) {}
     // A new profile holding a copy of data, with the caller's reference.
     static HRESULT Create(const ProfileData &data, IWMProfile **ppProfile);
 
     ProfileData Data() const;
-
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
-    TWWMF_REFCOUNT_METHODS
 
     STDMETHOD(GetVersion)(WMT_VERSION *pdwVersion) override;
     STDMETHOD(GetName)(WCHAR *pwszName, DWORD *pcchName) override;

@@ -2,28 +2,18 @@
 #include <new>
 #include <nserror.h>
 
+#include <twcom/object.h>
+
 #include "profilexml.h"
 #include "text.h"
+
+TWCOM_INTERFACE(IWMProfileManager, IID_IWMProfileManager)
 
 namespace twwmf {
 namespace {
 
-class ProfileManager final : public IWMProfileManager, public RefCounted<ProfileManager> {
+class ProfileManager final : public twcom::Object<ProfileManager, IWMProfileManager> {
 public:
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IWMProfileManager) {
-            *ppv = static_cast<IWMProfileManager *>(this);
-            AddRefImpl();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    TWWMF_REFCOUNT_METHODS
-
     STDMETHOD(CreateEmptyProfile)(WMT_VERSION dwVersion, IWMProfile **ppProfile) override
     {
         if (!ppProfile)
@@ -94,6 +84,6 @@ extern "C" HRESULT STDAPICALLTYPE WMCreateProfileManager(IWMProfileManager **ppP
 {
     if (!ppProfileManager)
         return E_POINTER;
-    *ppProfileManager = new (std::nothrow) twwmf::ProfileManager();
+    *ppProfileManager = twcom::Make<twwmf::ProfileManager>().detach();
     return *ppProfileManager ? S_OK : E_OUTOFMEMORY;
 }

@@ -8,6 +8,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <nserror.h>
+#include <twcom/guidtext.h>
 
 namespace twwmf {
 
@@ -25,10 +26,7 @@ std::u16string FromQ(const QString &s)
 
 QString GuidText(const GUID &g)
 {
-    return QUuid(g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5],
-                 g.Data4[6], g.Data4[7])
-        .toString(QUuid::WithBraces)
-        .toUpper();
+    return QString::fromStdString(twcom::GuidText(g));
 }
 
 // Text XML 1.0 can carry: no control characters but tab, line feed and carriage

@@ -13,21 +13,8 @@ HRESULT SampleBuffer::Create(DWORD maxLength, INSSBuffer **ppBuffer)
     std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[maxLength ? maxLength : 1]);
     if (!data)
         return E_OUTOFMEMORY;
-    *ppBuffer = new (std::nothrow) SampleBuffer(std::move(data), maxLength);
+    *ppBuffer = twcom::Make<SampleBuffer>(std::move(data), maxLength).detach();
     return *ppBuffer ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP SampleBuffer::QueryInterface(REFIID riid, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_INSSBuffer) {
-        *ppv = static_cast<INSSBuffer *>(this);
-        AddRefImpl();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
 }
 
 STDMETHODIMP SampleBuffer::GetLength(DWORD *pdwLength)

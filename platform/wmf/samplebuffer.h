@@ -3,17 +3,16 @@
 #include <memory>
 #include <wmsdkidl.h>
 
-#include "refcount.h"
+#include <twcom/object.h>
+
+TWCOM_INTERFACE(INSSBuffer, IID_INSSBuffer)
 
 namespace twwmf {
 
-class SampleBuffer final : public INSSBuffer, public RefCounted<SampleBuffer> {
+class SampleBuffer final : public twcom::Object<SampleBuffer, INSSBuffer> {
 public:
     // A buffer of maxLength bytes whose length starts at maxLength.
     static HRESULT Create(DWORD maxLength, INSSBuffer **ppBuffer);
-
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
-    TWWMF_REFCOUNT_METHODS
 
     STDMETHOD(GetLength)(DWORD *pdwLength) override;
     STDMETHOD(SetLength)(DWORD dwLength) override;
@@ -21,11 +20,13 @@ public:
     STDMETHOD(GetBuffer)(BYTE **ppdwBuffer) override;
     STDMETHOD(GetBufferAndLength)(BYTE **ppdwBuffer, DWORD *pdwLength) override;
 
-private:
+    // For twcom::Make; callers use Create.
     SampleBuffer(std::unique_ptr<BYTE[]> data, DWORD maxLength)
         : m_data(std::move(data)), m_maxLength(maxLength), m_length(maxLength)
     {
     }
+
+private:
 
     std::unique_ptr<BYTE[]> m_data;
     DWORD m_maxLength;

@@ -40,7 +40,7 @@ HRESULT ReadStreamInfo(IWMStreamConfig *config, StreamInfo &out)
         FAILED(hr = ReadName(config, false, info.name)) || FAILED(hr = ReadName(config, true, info.connection)) ||
         FAILED(hr = config->GetBitrate(&info.bitrate)) || FAILED(hr = config->GetBufferWindow(&info.bufferWindow)))
         return hr;
-    ComPtr<IWMMediaProps> props = QueryAs<IWMMediaProps>(config, IID_IWMMediaProps);
+    auto props = twcom::QueryAs<IWMMediaProps>(config, IID_IWMMediaProps);
     if (!props)
         return E_NOINTERFACE;
     DWORD cb = 0;
@@ -60,7 +60,7 @@ HRESULT StreamConfig::Create(const StreamInfo &info, IWMStreamConfig **ppConfig)
 {
     if (!ppConfig)
         return E_POINTER;
-    *ppConfig = new (std::nothrow) StreamConfig(info);
+    *ppConfig = twcom::Make<StreamConfig>(info).detach();
     return *ppConfig ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -68,22 +68,6 @@ StreamInfo StreamConfig::Info() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_info;
-}
-
-STDMETHODIMP StreamConfig::QueryInterface(REFIID riid, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IWMStreamConfig)
-        *ppv = static_cast<IWMStreamConfig *>(this);
-    else if (riid == IID_IWMMediaProps)
-        *ppv = static_cast<IWMMediaProps *>(this);
-    else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRefImpl();
-    return S_OK;
 }
 
 STDMETHODIMP StreamConfig::GetStreamType(GUID *pguidStreamType)

@@ -4,9 +4,12 @@
 #include <mutex>
 #include <string>
 
-#include "comptr.h"
+#include <twcom/object.h>
+
 #include "mediatype.h"
-#include "refcount.h"
+
+TWCOM_INTERFACE(IWMStreamConfig, IID_IWMStreamConfig)
+TWCOM_INTERFACE(IWMMediaProps, IID_IWMMediaProps)
 
 namespace twwmf {
 
@@ -29,18 +32,13 @@ struct StreamInfo {
 // Reads a stream configuration through its interfaces, whoever implements it.
 HRESULT ReadStreamInfo(IWMStreamConfig *config, StreamInfo &out);
 
-class StreamConfig final : public IWMStreamConfig,
-                           public IWMMediaProps,
-                           public RefCounted<StreamConfig> {
+class StreamConfig final : public twcom::Object<StreamConfig, IWMStreamConfig, IWMMediaProps> {
 public:
     explicit StreamConfig(StreamInfo info) : m_info(std::move(info)) {}
     // A new object holding a copy of info, with the caller's reference.
     static HRESULT Create(const StreamInfo &info, IWMStreamConfig **ppConfig);
 
     StreamInfo Info() const;
-
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
-    TWWMF_REFCOUNT_METHODS
 
     // IWMStreamConfig
     STDMETHOD(GetStreamType)(GUID *pguidStreamType) override;

@@ -1,19 +1,13 @@
-// UTF-16 text as the SDK's interfaces pass it.
+// UTF-16 text as the SDK's interfaces pass it; conversions are the kernel's text kit's.
 #pragma once
 #include <string>
 #include <asferr.h>
+#include <twkernel/textconv.h>
 #include <winerror.h>
 
 namespace twwmf {
 
-// A copy of a null-terminated string; null gives an empty string.
-std::u16string WideString(const WCHAR *s);
-
-// UTF-8 form of UTF-16 text (the platform's code-page conversion).
-std::string Utf8(const std::u16string &s);
-
-// UTF-16 form of UTF-8 text.
-std::u16string Utf16(const std::string &s);
+using twk::WideString;
 
 // Copies text with its NUL into a caller's buffer of *pcch characters. A null
 // buffer asks for the size: *pcch becomes the length including the NUL. A buffer

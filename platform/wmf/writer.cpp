@@ -32,24 +32,6 @@ Writer::~Writer()
         FinishOutput(out);
 }
 
-STDMETHODIMP Writer::QueryInterface(REFIID riid, void **ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IWMWriter)
-        *ppv = static_cast<IWMWriter *>(this);
-    else if (riid == IID_IWMWriterAdvanced || riid == IID_IWMWriterAdvanced2 || riid == IID_IWMWriterAdvanced3)
-        *ppv = static_cast<IWMWriterAdvanced3 *>(this);
-    else if (riid == IID_IWMHeaderInfo)
-        *ppv = static_cast<IWMHeaderInfo *>(this);
-    else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRefImpl();
-    return S_OK;
-}
-
 // ---- IWMWriter ----
 
 STDMETHODIMP Writer::SetProfileByID(REFGUID) { return E_NOTIMPL; }
@@ -78,7 +60,7 @@ STDMETHODIMP Writer::SetOutputFilename(const WCHAR *pwszFilename)
 {
     if (!pwszFilename)
         return E_POINTER;
-    ComPtr<FileSink> sink = ComPtr<FileSink>::Attach(new (std::nothrow) FileSink());
+    auto sink = twcom::Make<FileSink>();
     if (!sink)
         return E_OUTOFMEMORY;
     std::lock_guard<std::mutex> guard(m_lock);
@@ -151,11 +133,11 @@ AsfMuxer::Metadata Writer::FileMetadata() const
         if (a.stream != 0 || a.type != WMT_TYPE_STRING)
             continue;
         std::u16string text(reinterpret_cast<const char16_t *>(a.value.data()), a.value.size() / 2 - 1);
-        std::string key = Utf8(a.name);
+        std::string key = twk::Utf8FromWide(a.name);
         for (const MetadataName &m : kMetadataNames)
             if (a.name == m.attribute)
                 key = m.key;
-        metadata.emplace_back(key, Utf8(text));
+        metadata.emplace_back(key, twk::Utf8FromWide(text));
     }
     return metadata;
 }
@@ -287,7 +269,7 @@ STDMETHODIMP Writer::AddSink(IWMWriterSink *pSink)
     for (const Output &out : m_outputs)
         if (out.sink.get() == sink)
             return E_INVALIDARG;
-    m_outputs.push_back(Output{ComPtr<FileSink>::Share(sink), nullptr});
+    m_outputs.push_back(Output{twcom::ComPtr<FileSink>::Share(sink), nullptr});
     return S_OK;
 }
 
@@ -449,6 +431,6 @@ extern "C" HRESULT STDAPICALLTYPE WMCreateWriter(IUnknown *, IWMWriter **ppWrite
 {
     if (!ppWriter)
         return E_POINTER;
-    *ppWriter = new (std::nothrow) twwmf::Writer();
+    *ppWriter = twcom::Make<twwmf::Writer>().detach();
     return *ppWriter ? S_OK : E_OUTOFMEMORY;
 }

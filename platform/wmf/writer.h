@@ -6,25 +6,23 @@
 #include <vector>
 #include <wmsdkidl.h>
 
+#include <twcom/object.h>
+
 #include "attributes.h"
-#include "comptr.h"
 #include "filesink.h"
 #include "muxer.h"
-#include "refcount.h"
+
+TWCOM_INTERFACE(IWMWriter, IID_IWMWriter)
+TWCOM_INTERFACE(IWMWriterAdvanced3, IID_IWMWriterAdvanced3, IID_IWMWriterAdvanced2, IID_IWMWriterAdvanced)
+TWCOM_INTERFACE(IWMHeaderInfo, IID_IWMHeaderInfo)
 
 namespace twwmf {
 
-class Writer final : public IWMWriter,
-                     public IWMWriterAdvanced3,
-                     public IWMHeaderInfo,
-                     public RefCounted<Writer> {
+class Writer final : public twcom::Object<Writer, IWMWriter, IWMWriterAdvanced3, IWMHeaderInfo> {
 public:
     Writer() = default;
     // A writer released while writing finishes its files.
     ~Writer();
-
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
-    TWWMF_REFCOUNT_METHODS
 
     // IWMWriter
     STDMETHOD(SetProfileByID)(REFGUID guidProfile) override;
@@ -86,7 +84,7 @@ public:
 
 private:
     struct Output {
-        ComPtr<FileSink> sink;
+        twcom::ComPtr<FileSink> sink;
         std::unique_ptr<AsfMuxer> muxer; // present while writing
     };
 
@@ -95,6 +93,8 @@ private:
     static HRESULT FinishOutput(Output &out);
     AsfMuxer::Metadata FileMetadata() const;
 
+    // Every method runs under m_lock, so a caller's streaming threads and its control
+    // thread may share the writer; it guards all the members below.
     std::mutex m_lock;
     std::vector<StreamInfo> m_streams; // the profile's, in its order
     bool m_configured = false;

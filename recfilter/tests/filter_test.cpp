@@ -4,7 +4,7 @@
 
 #include <initguid.h>
 
-#include <twgui_test.h>
+#include <twgui/testing.h>
 #include <twtesting.h>
 
 #include "asfclip.h"

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include <twgui_test.h>
+#include <twgui/testing.h>
 #include <twtesting.h>
 
 #include "asfclip.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include <twgui_test.h>
+#include <twgui/testing.h>
 #include <twtesting.h>
 
 #include "asfclip.h"

@@ -1,8 +1,8 @@
 // The recorder's own routines in this process: the error box, clip names, the
 // window's size limit and the size items.
 #include "recorder.h"
-#include "twgui_test.h"
-#include "uiactions.h"
+#include <twgui/testing.h>
+#include "automation/uiactions.h"
 
 #include <gtest/gtest.h>
 

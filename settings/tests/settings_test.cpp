@@ -5,6 +5,7 @@
 #include <string>
 #include <windows.h>
 
+#include "dirpath.h"
 #include "settings.h"
 #include "twtesting.h"
 

@@ -16,7 +16,7 @@
 
 #include "kestrin.h"
 #include "runs.h"
-#include "wmf/avprofile.h"
+#include <twwmf/avprofile.h>
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <twtesting.h>
 
-#include "../builtin_classes.h"
+#include <twcom/builtin_classes.h>
 #include <initguid.h>
 #include "testserver/counter.h"
 

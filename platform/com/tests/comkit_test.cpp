@@ -4,10 +4,7 @@
 
 #include <objbase.h>
 #include <objidl.h>
-#include <twcom/object.h>
-
-TWCOM_INTERFACE(IPersist, IID_IPersist)
-TWCOM_INTERFACE(IPersistStream, IID_IPersistStream, IID_IPersist)
+#include <twcom/interfaces.h>
 
 namespace {
 

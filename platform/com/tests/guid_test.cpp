@@ -5,6 +5,7 @@
 #include <memory>
 #include <objbase.h>
 #include <string>
+#include <twcom/guidtext.h>
 
 namespace {
 
@@ -64,6 +65,19 @@ TEST(GuidText, ParsesEitherCaseAndRoundTrips)
 
     ASSERT_EQ(CLSIDFromString(nullptr, &parsed), S_OK);
     EXPECT_TRUE(IsEqualGUID(parsed, GUID_NULL));
+}
+
+// The platform's narrow form (twcom/guidtext.h), as registry keys and files store it.
+TEST(GuidText, NarrowFormMatchesTheWideOneAndParsesOnlyThatForm)
+{
+    EXPECT_EQ(twcom::GuidText(kSample), "{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}");
+    GUID parsed = GUID_NULL;
+    EXPECT_TRUE(twcom::GuidFromText("{0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9}", &parsed));
+    EXPECT_TRUE(IsEqualGUID(parsed, kSample));
+    for (const char *bad : {"", "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9", "{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9",
+                            "{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}x", "{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8FG}"})
+        EXPECT_FALSE(twcom::GuidFromText(bad, &parsed)) << bad;
+    EXPECT_FALSE(twcom::GuidFromText(twcom::GuidText(kSample), nullptr));
 }
 
 TEST(GuidText, RejectsMalformedStringsWithoutReadingPastThem)

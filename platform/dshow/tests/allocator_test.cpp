@@ -12,7 +12,7 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
-#include "dshow/media_types.h"
+#include "media/media_types.h"
 
 namespace {
 

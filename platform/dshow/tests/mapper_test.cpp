@@ -11,7 +11,7 @@
 #include <strmif.h>
 #include <uuids.h>
 
-#include "dshow/filter_mapper.h"
+#include "mapper/filter_mapper.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "boxdriver.h"
 
-#include "qtthread.h"
+#include "qt/qtthread.h"
 
 #include <QApplication>
 #include <QKeyEvent>

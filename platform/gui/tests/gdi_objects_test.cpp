@@ -1,6 +1,6 @@
 // GDI objects: stock objects, selection and deletion rules, bitmaps and their
 // description, DC attributes, and use from several threads at once.
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 #include "gdi_testutil.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Bitmaps, icons and cursors from resources: this test program embeds the bitmaps
 // and icons that gdi_testimages writes (gdi_test.rc).
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 #include "gdi_testimages.h"
 
 #include <gtest/gtest.h>

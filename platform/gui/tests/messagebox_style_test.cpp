@@ -1,6 +1,6 @@
 // Decoding of message box styles and the escaping of UI log fields.
-#include "automation.h"
-#include "messagebox_style.h"
+#include "automation/automation.h"
+#include "msgbox/messagebox_style.h"
 
 #include <gtest/gtest.h>
 

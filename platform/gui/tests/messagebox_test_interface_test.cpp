@@ -1,7 +1,7 @@
 // The test interface: a responder answers boxes without Qt, and TakeMessageBoxes
 // reports every box with its answer.
 #include "boxdriver.h"
-#include "twgui_test.h"
+#include <twgui/testing.h>
 
 #include <QAbstractButton>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 //   gui_msgbox_child boxes <type> <caption|-> <text> [...]   one box per triple; prints the answers
 //   gui_msgbox_child answered   a real box, clicked through the Qt thread, then return
 //   gui_msgbox_child unanswered return while another thread still waits on a real box
-#include "qtthread.h"
+#include "qt/qtthread.h"
 
 #include <windows.h>
 

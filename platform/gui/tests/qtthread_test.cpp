@@ -1,5 +1,5 @@
 // The Qt thread: one thread, work in order, the QApplication living there.
-#include "qtthread.h"
+#include "qt/qtthread.h"
 
 #include <QApplication>
 #include <QThread>

@@ -1,7 +1,7 @@
 // The window model: queues and their order, sending across threads, timers,
 // painting, geometry limits, menus from resources and modal dialogs.
-#include "dialogtemplate.h"
-#include "uiactions.h"
+#include "dialogs/dialogtemplate.h"
+#include "automation/uiactions.h"
 #include "twtesting.h"
 
 #include <commctrl.h>
@@ -121,6 +121,43 @@ TEST_F(WindowTest, SendFromAnotherThreadWaitsForTheOwnerAndBothCanSend)
     EXPECT_EQ(answer.load(), 42);
     // Send to a window of an ended thread's queue fails instead of hanging.
     EXPECT_EQ(SendMessageA(reinterpret_cast<HWND>(0x5), WM_USER + 1, 1, 0), 0);
+}
+
+// Windows made, raised and destroyed on several threads at once: the cascade of
+// default positions and the foreground window are shared by all of them (run
+// under TSan to see the two are guarded).
+TEST_F(WindowTest, ThreadsCreateRaiseAndDestroyWindowsTogether)
+{
+    std::atomic<int> offCascade{0};
+    std::atomic<int> deadForeground{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 40; ++i) {
+                HWND hwnd = CreateWindowExA(0, "TestWindow", "Cascade", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                            200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                if (!hwnd) {
+                    ++offCascade;
+                    continue;
+                }
+                RECT r{};
+                GetWindowRect(hwnd, &r);
+                if (r.left < 48 || r.left > 48 + 7 * 32 || (r.left - 48) % 32 != 0 || r.top != r.left)
+                    ++offCascade;
+                SetForegroundWindow(hwnd);
+                HWND foreground = GetForegroundWindow();
+                if (foreground && !IsWindow(foreground))
+                    ++deadForeground;
+                DestroyWindow(hwnd);
+            }
+        });
+    }
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(offCascade.load(), 0);
+    EXPECT_EQ(deadForeground.load(), 0);
+    // Every window is gone, so none is the foreground window.
+    EXPECT_EQ(GetForegroundWindow(), nullptr);
 }
 
 TEST_F(WindowTest, TimersPaintAndSizeMessages)

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "handles.h"
+#include "keyhandles.h"
 #include "session.h"
 #include "statement.h"
 

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "handles.h"
+#include "keyhandles.h"
 #include "keytree.h"
 #include "keycall.h"
 #include "valuestore.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "handles.h"
+#include "keyhandles.h"
 #include "keyname.h"
 #include "keytree.h"
 #include "keycall.h"

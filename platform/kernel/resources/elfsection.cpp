@@ -1,6 +1,6 @@
 #include "elfsection.h"
 
-#include "../paths.h"
+#include <twkernel/paths.h>
 
 #include <cerrno>
 #include <cstring>

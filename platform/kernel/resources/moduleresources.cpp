@@ -1,6 +1,6 @@
 #include "moduleresources.h"
 
-#include "../modules.h"
+#include "core/modules.h"
 
 #include <map>
 #include <memory>

@@ -71,7 +71,7 @@ bool ResourceId::FromArgument(LPCSTR arg, ResourceId &out)
         return true;
     }
     out.isOrdinal = false;
-    for (char16_t c : Utf8ToUtf16(arg))
+    for (char16_t c : WideFromUtf8(arg))
         out.name += FoldCase(c);
     return true;
 }

@@ -1,7 +1,5 @@
 #include "utf16.h"
 
-#include <windows.h>
-
 namespace twk {
 namespace {
 
@@ -17,25 +15,7 @@ std::string Utf16LeToUtf8(const uint8_t *p, size_t units)
     std::u16string wide(units, u'\0');
     for (size_t i = 0; i < units; ++i)
         wide[i] = ReadUnit(p + 2 * i);
-    if (wide.empty())
-        return {};
-    const int n = static_cast<int>(wide.size());
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), n, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
-
-std::u16string Utf8ToUtf16(const char *text)
-{
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (units <= 1)
-        return {};
-    std::u16string out(static_cast<size_t>(units), u'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), units);
-    out.pop_back();  // the terminator
-    return out;
+    return Utf8FromWide(wide);
 }
 
 size_t Utf8PrefixLength(const std::string &s, size_t maxBytes)

@@ -1,9 +1,11 @@
 // UTF-16 little-endian text as stored in resources, and its conversion to the
-// ANSI code page (UTF-8).
+// ANSI code page (UTF-8); other conversions are the kernel's text kit's.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include <twkernel/textconv.h>
 
 namespace twk {
 
@@ -15,9 +17,6 @@ inline char16_t ReadUnit(const uint8_t *p)
 
 // Converts `units` UTF-16LE code units at p to the ANSI code page.
 std::string Utf16LeToUtf8(const uint8_t *p, size_t units);
-
-// Converts ANSI (UTF-8) text to UTF-16.
-std::u16string Utf8ToUtf16(const char *text);
 
 // Length of the longest prefix of s (at most maxBytes) that ends on a character boundary.
 size_t Utf8PrefixLength(const std::string &s, size_t maxBytes);

@@ -78,7 +78,7 @@ void VersionBlock::ForEachChild(const VersionNode &parent,
 bool VersionBlock::FindChild(const VersionNode &parent, const char *key, size_t keyLength,
                              VersionNode &child) const
 {
-    std::u16string wanted = Utf8ToUtf16(std::string(key, keyLength).c_str());
+    std::u16string wanted = WideFromUtf8(std::string(key, keyLength).c_str());
     for (char16_t &c : wanted)
         c = FoldCase(c);
     bool found = false;

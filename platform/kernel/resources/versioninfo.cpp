@@ -8,7 +8,7 @@
 //   DWORD kAnsiSignature, DWORD size of the entries that follow
 //   per text value: DWORD node offset in the block, DWORD byte length,
 //                   the UTF-8 text, NUL, zero padding to a DWORD boundary
-#include "../paths.h"
+#include <twkernel/paths.h>
 #include "resfile.h"
 #include "utf16.h"
 #include "versionblock.h"

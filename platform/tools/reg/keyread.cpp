@@ -1,22 +1,15 @@
 // Reading a key's values and subkeys whole.
 #include "regtool.h"
 
+#include <twkernel/regread.h>
+
 namespace regtool {
 
 LONG ReadValue(HKEY key, const std::string &name, Value *value)
 {
-    DWORD size = 0;
-    LONG err = RegQueryValueExA(key, name.c_str(), nullptr, &value->type, nullptr, &size);
-    // The value may change between the two calls; ask again while it grows.
-    while (err == ERROR_SUCCESS || err == ERROR_MORE_DATA) {
-        value->data.resize(size);
-        err = RegQueryValueExA(key, name.c_str(), nullptr, &value->type, value->data.data(), &size);
-        if (err == ERROR_SUCCESS) {
-            value->data.resize(size);
-            value->name = name;
-            return ERROR_SUCCESS;
-        }
-    }
+    LONG err = twk::ReadRegistryValue(key, name.c_str(), &value->type, value->data);
+    if (err == ERROR_SUCCESS)
+        value->name = name;
     return err;
 }
 

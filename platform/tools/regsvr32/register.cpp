@@ -1,5 +1,5 @@
 #include "regsvr32.h"
-#include "../../kernel/paths.h"
+#include <twkernel/paths.h>
 
 #include <cstdio>
 #include <filesystem>

@@ -4,10 +4,10 @@
 #include <map>
 #include <nserror.h>
 #include <set>
+#include <twkernel/textconv.h>
+#include <twwmf/avprofile.h>
 
-#include "../avprofile.h"
 #include "../profile.h"
-#include "../text.h"
 #include "asfheader.h"
 #include "asx.h"
 #include "connection.h"
@@ -40,7 +40,7 @@ const char kDescribePragmas[] =
 std::u16string Meta(AVFormatContext *fmt, const char *key)
 {
     AVDictionaryEntry *e = av_dict_get(fmt->metadata, key, nullptr, 0);
-    return e && e->value ? Utf16(e->value) : std::u16string();
+    return e && e->value ? twk::WideFromUtf8(e->value) : std::u16string();
 }
 
 } // namespace
@@ -133,7 +133,7 @@ HRESULT AsfInput::Impl::OpenPlaylist(const std::string &base, const std::string 
         HRESULT hr = Open(ResolveReference(base, playlist.refs[i]), depth + 1);
         if (SUCCEEDED(hr)) {
             if (header.title.empty())
-                header.title = Utf16(playlist.title);
+                header.title = twk::WideFromUtf8(playlist.title);
             return hr;
         }
         if (hr == E_ABORT)
@@ -408,7 +408,7 @@ HRESULT AsfInput::Open(const std::u16string &url)
 {
     if (m_impl->opened)
         return E_UNEXPECTED;
-    std::string u = Utf8(url);
+    std::string u = twk::Utf8FromWide(url);
     size_t a = u.find_first_not_of(" \t\r\n");
     size_t b = u.find_last_not_of(" \t\r\n");
     u = a == std::string::npos ? std::string() : u.substr(a, b - a + 1);

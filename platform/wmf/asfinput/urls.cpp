@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "kernel/paths.h"
+#include <twkernel/paths.h>
 
 namespace twwmf {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "asfclip.h"
-#include "wmf/avprofile.h"
+#include <twwmf/avprofile.h>
 
 extern "C" {
 #include <libavformat/avformat.h>

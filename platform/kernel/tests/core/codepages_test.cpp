@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <twkernel/textconv.h>
 
 #ifndef ERROR_NO_UNICODE_TRANSLATION
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
@@ -80,6 +81,24 @@ TEST(CodePages, InvalidInput)
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
     BOOL used = FALSE;
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", -1, narrow, 16, nullptr, &used), 0);
+}
+
+// The platform's own conversions (twkernel/textconv.h) over the same calls.
+TEST(TextKit, ConvertsWholeStringsAndTreatsNullAsEmpty)
+{
+    EXPECT_EQ(twk::WideFromUtf8(kUtf8), std::u16string(kUtf16));
+    EXPECT_EQ(twk::WideFromUtf8(std::string(kUtf8)), std::u16string(kUtf16));
+    EXPECT_EQ(twk::Utf8FromWide(kUtf16), std::string(kUtf8));
+    EXPECT_EQ(twk::Utf8FromWide(std::u16string(kUtf16)), std::string(kUtf8));
+    // The string forms keep embedded NULs; the pointer forms stop at the first.
+    const std::u16string withNul(u"a\0b", 3);
+    EXPECT_EQ(twk::Utf8FromWide(withNul), std::string("a\0b", 3));
+    EXPECT_EQ(twk::WideFromUtf8(std::string("a\0b", 3)), withNul);
+    EXPECT_EQ(twk::Utf8FromWide(withNul.c_str()), "a");
+    EXPECT_EQ(twk::Utf8FromWide(static_cast<const char16_t *>(nullptr)), "");
+    EXPECT_EQ(twk::WideFromUtf8(static_cast<const char *>(nullptr)), u"");
+    EXPECT_EQ(twk::WideString(nullptr), u"");
+    EXPECT_EQ(twk::WideString(u"x\0y"), u"x");
 }
 
 } // namespace

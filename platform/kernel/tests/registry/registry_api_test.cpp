@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "twtesting.h"
+#include <twkernel/regread.h>
 
 namespace {
 
@@ -156,6 +157,47 @@ TEST_F(RegistryApi, ValueSizesTypesAndShortBuffers)
     EXPECT_EQ(5u, size);
 
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueExA(key, "Bad", 0, REG_BINARY, nullptr, 4));
+    RegCloseKey(key);
+}
+
+// The platform's owned-buffer reads (twkernel/regread.h).
+TEST_F(RegistryApi, PlatformReadsTakeWholeValuesAndStringsUpToTheirTerminator)
+{
+    HKEY key = Create(HKEY_CURRENT_USER, "SOFTWARE\\Orvanne\\Reads");
+    const std::string big(5000, 'x');
+    ASSERT_EQ(SetSz(key, "big", big), ERROR_SUCCESS);
+    ASSERT_EQ(SetSz(key, "path", "%HOME%/a", REG_EXPAND_SZ), ERROR_SUCCESS);
+    const BYTE unterminated[] = {'a', 'b', 'c'};
+    ASSERT_EQ(RegSetValueExA(key, "bare", 0, REG_SZ, unterminated, sizeof unterminated), ERROR_SUCCESS);
+    const BYTE twoStrings[] = {'o', 'n', 'e', 0, 't', 'w', 'o', 0};
+    ASSERT_EQ(RegSetValueExA(key, "two", 0, REG_SZ, twoStrings, sizeof twoStrings), ERROR_SUCCESS);
+    const DWORD number = 7;
+    ASSERT_EQ(RegSetValueExA(key, "n", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number), sizeof number),
+              ERROR_SUCCESS);
+
+    std::string text;
+    DWORD type = REG_NONE;
+    EXPECT_TRUE(twk::ReadRegistryString(key, "big", text, &type));
+    EXPECT_EQ(text, big);
+    EXPECT_EQ(type, (DWORD)REG_SZ);
+    EXPECT_TRUE(twk::ReadRegistryString(key, "path", text, &type));
+    EXPECT_EQ(text, "%HOME%/a");
+    EXPECT_EQ(type, (DWORD)REG_EXPAND_SZ);
+    EXPECT_TRUE(twk::ReadRegistryString(key, "bare", text));
+    EXPECT_EQ(text, "abc");
+    EXPECT_TRUE(twk::ReadRegistryString(key, "two", text));
+    EXPECT_EQ(text, "one");
+    text = "kept";
+    EXPECT_FALSE(twk::ReadRegistryString(key, "n", text));
+    EXPECT_FALSE(twk::ReadRegistryString(key, "missing", text));
+    EXPECT_EQ(text, "kept");
+
+    std::vector<BYTE> data;
+    EXPECT_EQ(twk::ReadRegistryValue(key, "n", &type, data), ERROR_SUCCESS);
+    EXPECT_EQ(type, (DWORD)REG_DWORD);
+    ASSERT_EQ(data.size(), sizeof number);
+    EXPECT_EQ(std::memcmp(data.data(), &number, sizeof number), 0);
+    EXPECT_EQ(twk::ReadRegistryValue(key, "missing", &type, data), ERROR_FILE_NOT_FOUND);
     RegCloseKey(key);
 }
 

@@ -3,6 +3,7 @@
 #include <winsock2.h>
 
 #include "loopback_server.h"
+#include "twrawserver.h"
 
 #include <chrono>
 #include <cstring>
@@ -217,6 +218,44 @@ TEST(Winsock, ClosingASocketReleasesACallBlockedOnIt)
         ADD_FAILURE() << "recv still blocked after closesocket";
         blocked.detach();
     }
+}
+
+// What ends an exchange with a server that stops answering: a shutdown from
+// another thread releases a blocked receive, a close releases a blocked connect.
+TEST(Winsock, OtherThreadsReleaseABlockedReceiveOrConnect)
+{
+    WinsockSession session;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    wstest::LoopbackServer server([released](int) { released.wait(); });
+    SOCKET s = Connected(server.port());
+    auto received = std::async(std::launch::async, [s] {
+        char byte;
+        return recv(s, &byte, 1, 0);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(shutdown(s, SD_BOTH), 0);
+    bool returned = received.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    release.set_value();
+    ASSERT_TRUE(returned) << "recv still blocked after shutdown";
+    EXPECT_EQ(received.get(), 0);
+    EXPECT_EQ(closesocket(s), 0);
+
+    twtest::CUnansweredPort unanswered;
+    std::string address = unanswered.Address();
+    unsigned short port = static_cast<unsigned short>(std::stoi(address.substr(address.find(':') + 1)));
+    SOCKET c = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    auto connected = std::async(std::launch::async, [c, port] {
+        SOCKADDR_IN addr = Loopback(port);
+        int result = connect(c, reinterpret_cast<SOCKADDR *>(&addr), sizeof addr);
+        return std::make_pair(result, WSAGetLastError());
+    });
+    EXPECT_EQ(connected.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
+        << "the connect got an answer";
+    EXPECT_EQ(closesocket(c), 0);
+    ASSERT_EQ(connected.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+        << "connect still blocked after closesocket";
+    EXPECT_EQ(connected.get().first, SOCKET_ERROR);
 }
 
 TEST(Winsock, ValuesThatAreNotOurSocketsAreRefused)
