@@ -3,6 +3,7 @@
 #   tools/test.sh                 the normal build (build/)
 #   tools/test.sh --asan          AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
 #   tools/test.sh --tsan          ThreadSanitizer (build-tsan/)
+#   tools/test.sh --fuzz          clang + libFuzzer: the fuzz targets' timed runs (build-fuzz/)
 # Anything after the option goes to ctest, e.g. tools/test.sh -L settings
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,15 +11,24 @@ cd "$top"
 
 dir=build
 sanitize=""
+fuzz=0
 case "${1:-}" in
   --asan) dir=build-asan; sanitize="address,undefined"; shift ;;
   --tsan) dir=build-tsan; sanitize="thread"; shift ;;
+  --fuzz) dir=build-fuzz; sanitize="address,undefined,fuzzer-no-link"; fuzz=1; shift ;;
 esac
 
 if [ ! -f "$dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_SANITIZE="$sanitize" >/dev/null
+  compilers=()
+  [ "$fuzz" -eq 0 ] || compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_SANITIZE="$sanitize" "${compilers[@]}" >/dev/null
 fi
-cmake --build "$dir" -j"$(nproc)"
+if [ "$fuzz" -eq 1 ]; then
+  cmake --build "$dir" -j"$(nproc)" --target asfinput_fuzz clipmaker
+  set -- -L fuzz "$@"
+else
+  cmake --build "$dir" -j"$(nproc)"
+fi
 
 export QT_QPA_PLATFORM=offscreen
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,4 +1,4 @@
-#include "mediatype.h"
+#include <twwmf/mediatype.h>
 
 #include <amvideo.h>
 #include <asferr.h>

@@ -6,7 +6,7 @@
 
 #include <twcom/object.h>
 
-#include "mediatype.h"
+#include <twwmf/mediatype.h>
 
 TWCOM_INTERFACE(IWMStreamConfig, IID_IWMStreamConfig)
 TWCOM_INTERFACE(IWMMediaProps, IID_IWMMediaProps)
