@@ -189,11 +189,13 @@ void QtThreadMain(QtThreadState &s)
     }
     bool started;
     {
+        // Notified under the lock: once StopQtThread sees the phase it may return
+        // and let exit destroy this state, which this thread then no longer touches.
         std::lock_guard<std::mutex> lock(s.mutex);
         started = s.phase != Phase::Starting;
         s.phase = started ? Phase::Stopped : Phase::Failed;
+        s.changed.notify_all();
     }
-    s.changed.notify_all();
     if (started)
         ParkUntilProcessEnd();
 }
