@@ -17,6 +17,50 @@
 HWND g_hDlgStartup;
 std::atomic<char> g_cCancel{0};
 
+namespace {
+
+// The handles of the check and the download thread, kept so that the launcher can
+// wait for their end once the dialog is over. Dialog thread only.
+HANDLE g_hCheckThread;
+HANDLE g_hDownloadThread;
+
+unsigned __stdcall CheckThreadEntry(void *pArg)
+{
+    UpdateCheckThread(pArg);
+    return 0;
+}
+
+unsigned __stdcall DownloadThreadEntry(void *pArg)
+{
+    DownloadThread(pArg);
+    return 0;
+}
+
+void WaitForWorker(HANDLE *phThread)
+{
+    if (!*phThread)
+        return;
+    WaitForSingleObject(*phThread, INFINITE);
+    CloseHandle(*phThread);
+    *phThread = NULL;
+}
+
+// Starts a worker with the dialog handle as its argument; its handle goes to *phThread.
+// A handle still there is that of an earlier dialog's worker, which has ended.
+void StartWorker(unsigned(__stdcall *pEntry)(void *), HWND hDlg, HANDLE *phThread)
+{
+    WaitForWorker(phThread);
+    *phThread = reinterpret_cast<HANDLE>(_beginthreadex(NULL, 0, pEntry, hDlg, 0, NULL));
+}
+
+} // namespace
+
+void WaitForStartupWorkers()
+{
+    WaitForWorker(&g_hCheckThread);
+    WaitForWorker(&g_hDownloadThread);
+}
+
 void ShowStartupControl(HWND hDlg, int nId, bool bShow)
 {
     SetWindowPos(GetDlgItem(hDlg, nId), HWND_BOTTOM, 0, 0, 0, 0,
@@ -28,7 +72,7 @@ INT_PTR CALLBACK StartupDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPar
     if (uMsg == WM_INITDIALOG) {
         g_hDlgStartup = hDlg;
         SendDlgItemMessageA(hDlg, IDC_STARTUP_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-        _beginthread(UpdateCheckThread, 0, hDlg);
+        StartWorker(CheckThreadEntry, hDlg, &g_hCheckThread);
         return TRUE;
     }
     if (uMsg != WM_COMMAND)
@@ -63,7 +107,7 @@ INT_PTR CALLBACK StartupDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPar
             ShowStartupControl(hDlg, IDC_STARTUP_OK, false);
             ShowStartupControl(hDlg, IDCANCEL, true);
             ShowStartupControl(hDlg, IDC_STARTUP_PROGRESS, true);
-            _beginthread(DownloadThread, 0, hDlg);
+            StartWorker(DownloadThreadEntry, hDlg, &g_hDownloadThread);
             break;
         }
         return TRUE;

@@ -16,6 +16,10 @@ void ShowStartupControl(HWND hDlg, int nId, bool bShow);
 
 INT_PTR CALLBACK StartupDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
+// Waits until the worker threads the dialog started have ended. Call after the
+// dialog, whose end means each has delivered its last result.
+void WaitForStartupWorkers();
+
 // The worker threads, started with the dialog handle as their argument.
 void __cdecl UpdateCheckThread(void *pArg);
 void __cdecl DownloadThread(void *pArg);

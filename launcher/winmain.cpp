@@ -16,6 +16,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow
         InitCommonControlsEx(&icc);
         INT_PTR nResult = DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_STARTUP), GetDesktopWindow(),
                                           StartupDlgProc, 0);
+        WaitForStartupWorkers();
         int nExitCode = 0;
         if (!ActOnStartupResult(nResult, &nExitCode))
             return nExitCode;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -150,6 +151,25 @@ TEST_F(RecorderRun, OpenThatCannotBuildAGraphReportsAndReturnsToNoClip)
     EXPECT_EQ(Setting(SETTING_LAST_OPENED_URL), "http://example.invalid/shows/clip.asf");
     EXPECT_NE(m_log.find("menu\t40001\t&Open URL\\tU\tenabled"), std::string::npos);
     EXPECT_NE(m_log.find("menu\t40005\t&Close\\tC\tgrayed"), std::string::npos);
+}
+
+// Process exit with the Qt thread, the script thread and the window library all
+// alive once corrupted the heap now and then; many runs in a row show it.
+TEST_F(RecorderRun, StartADialogAndExitTwoHundredTimes)
+{
+    Store(SETTING_AUTO_UPDATE, "Never");
+    Store(SETTING_LAST_OPENED_URL, "clip");
+    for (int run = 1; run <= 200; ++run) {
+        std::remove(m_dir.file("ui.log").c_str());
+        int code = Run("wait \"clip []\"\n"
+                       "key O\n"
+                       "wait \"Options for Tarnwick\"\n"
+                       "click 1\n"
+                       "quit\n");
+        ASSERT_EQ(code, 0) << "run " << run << "\n" << m_log;
+        ASSERT_TRUE(Logged("dialog\tclose\tOptions for Tarnwick\t1")) << "run " << run << "\n" << m_log;
+        ASSERT_TRUE(Logged("script\tend")) << "run " << run << "\n" << m_log;
+    }
 }
 
 TEST_F(RecorderRun, ScriptStepThatCannotHappenEndsTheRunInsteadOfHanging)

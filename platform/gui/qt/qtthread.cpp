@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QInputDevice>
@@ -23,6 +24,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace twgui {
@@ -125,6 +127,30 @@ void Drain(QtThreadState &s)
         fn();
 }
 
+// Deletes every widget still alive (windows whose thread never destroyed them,
+// deletions still posted), so none outlives the application object.
+void DeleteAllWidgets()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    std::vector<QPointer<QWidget>> widgets;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        widgets.emplace_back(widget);
+    for (QPointer<QWidget> &widget : widgets)
+        delete widget.data(); // null when its owner went first
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The Qt thread has torn Qt down and stays, asleep, until the process ends. Qt
+// keeps the plugin objects it loaded (platform, image formats) until its own exit
+// handlers delete them on the exiting thread; they belong to this thread, and
+// deleting them after this thread had ended would release its thread data twice,
+// a write into freed memory.
+[[noreturn]] void ParkUntilProcessEnd()
+{
+    for (;;)
+        pause();
+}
+
 void QtThreadMain(QtThreadState &s)
 {
     // Without a display, Qt would abort; the offscreen platform needs none.
@@ -161,19 +187,46 @@ void QtThreadMain(QtThreadState &s)
         for (auto &fn : s.exitFns)
             fn();
         s.exitFns.clear();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        DeleteAllWidgets();
     }
+    bool started;
     {
+        // Notified under the lock: once StopQtThread sees the phase it may return
+        // and let exit destroy this state, which this thread then no longer touches.
         std::lock_guard<std::mutex> lock(s.mutex);
-        s.phase = s.phase == Phase::Starting ? Phase::Failed : Phase::Stopped;
+        started = s.phase != Phase::Starting;
+        s.phase = started ? Phase::Stopped : Phase::Failed;
+        s.changed.notify_all();
     }
-    s.changed.notify_all();
+    if (started)
+        ParkUntilProcessEnd();
 }
 
 void ExitHook()
 {
     StopQtThread();
 }
+
+// exit() runs the exiting thread's thread_local destructors before any exit
+// handler, so this guard, held by the main thread, ends the Qt thread before the
+// handlers that destroy Qt's and the platform's process-wide objects, whenever
+// those were created. The exit handler above covers an exit from another thread.
+struct MainThreadExitGuard {
+    void Arm() {}
+    ~MainThreadExitGuard() { StopQtThread(); }
+};
+thread_local MainThreadExitGuard t_exitGuard;
+
+bool ArmExitGuardOnMainThread()
+{
+    if (gettid() != getpid())
+        return false;
+    t_exitGuard.Arm();
+    return true;
+}
+
+// The library is loaded by the main thread at start-up or by LoadLibrary.
+const bool g_exitGuardArmed = ArmExitGuardOnMainThread();
 
 // Starts the Qt thread if it has not started; true once it is running.
 bool EnsureStarted(std::unique_lock<std::mutex> &lock)
@@ -183,6 +236,8 @@ bool EnsureStarted(std::unique_lock<std::mutex> &lock)
         s.phase = Phase::Starting;
         s.thread = std::thread(QtThreadMain, std::ref(s));
         s.threadId = s.thread.get_id();
+        if (!g_exitGuardArmed)
+            ArmExitGuardOnMainThread();
         s.changed.wait(lock, [&] { return s.phase != Phase::Starting; });
         if (s.phase == Phase::Running) {
             lock.unlock();
@@ -290,13 +345,10 @@ void StopQtThread()
     s.queue.push_back([] { QCoreApplication::exit(0); });
     s.wake.Signal();
     s.wakePending = true;
-    if (s.changed.wait_for(lock, kStopTimeout, [&] { return s.phase == Phase::Stopped; })) {
-        lock.unlock();
-        s.thread.join();
-    } else {
-        // The thread is stuck in Qt; leave it to the end of the process.
-        s.thread.detach();
-    }
+    // Stopped: Qt is torn down and the thread sleeps to the end of the process.
+    // Otherwise it is stuck in Qt; either way it is left to the end of the process.
+    s.changed.wait_for(lock, kStopTimeout, [&] { return s.phase == Phase::Stopped; });
+    s.thread.detach();
 }
 
 } // namespace twgui

@@ -26,16 +26,18 @@ bool IsQtThread();
 // answered). Call on the Qt thread.
 void AtQtThreadExit(std::function<void()> fn);
 
-// Process exit ends the Qt thread from an exit handler, which must run before the
-// handlers that destroy Qt's own process-wide objects; those are created lazily, and
-// exit handlers run in reverse order of registration. Call after Qt work that may
-// have created new ones at a pace set by the user (a message box was destroyed),
-// never per frame or per message. Any thread.
+// An exit from the main thread ends the Qt thread before any exit handler runs.
+// An exit from another thread ends it from an exit handler, which must run before
+// the handlers that destroy Qt's own process-wide objects; those are created lazily,
+// and exit handlers run in reverse order of registration. Call after Qt work that
+// may have created new ones at a pace set by the user (a message box was
+// destroyed), never per frame or per message. Any thread.
 void RefreshExitHook();
 
-// Ends the Qt thread: quits its event loop, runs the exit functions and joins it,
-// waiting a bounded time. Runs by itself at process exit; idempotent. Work posted
-// afterwards is refused.
+// Ends the Qt thread: quits its event loop, runs the exit functions, deletes every
+// widget and the application object, waiting a bounded time. The thread then
+// sleeps until the process ends. Runs by itself at process exit; idempotent. Work
+// posted afterwards is refused.
 void StopQtThread();
 
 } // namespace twgui

@@ -1,4 +1,5 @@
 // Threads: CreateThread, the C runtime's _beginthread(ex), exit codes and ids.
+#include "crypt/crypt_thread.h"
 #include <twkernel/waitable.h>
 
 #include <algorithm>
@@ -86,6 +87,7 @@ public:
     explicit FinishOnExit(StartInfo &info) : m_info(info) {}
     ~FinishOnExit()
     {
+        ReleaseThreadCryptState();
         m_info.thread->Finish(t_exiting ? t_exitCode : m_result);
         if (m_info.ownHandle)
             RemoveHandle(m_info.ownHandle);

@@ -1,6 +1,8 @@
 // CryptoAPI hashing on OpenSSL's libcrypto. Providers and hashes are heap objects
 // whose addresses are the handles; every handle is checked against the live set,
 // so a stale or made-up handle fails instead of crashing.
+#include "crypt_thread.h"
+
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -9,6 +11,7 @@
 #include <mutex>
 #include <set>
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 namespace {
@@ -42,6 +45,11 @@ BOOL Fail(DWORD error)
 }
 
 } // namespace
+
+void twk::ReleaseThreadCryptState()
+{
+    OPENSSL_thread_stop(); // nothing to do on a thread that never hashed
+}
 
 extern "C" BOOL WINAPI CryptAcquireContextA(HCRYPTPROV *phProv, LPCSTR, LPCSTR, DWORD dwProvType, DWORD dwFlags)
 {
