@@ -34,7 +34,8 @@ CUnknown *CreateKestrinInstance(LPUNKNOWN pUnkOuter, HRESULT *phr)
 CKestrin::CKestrin(LPUNKNOWN pUnk, HRESULT *phr)
     : CUnknown(nullptr, pUnk), m_pFilter(nullptr), m_pVideoPin(nullptr), m_pAudioPin(nullptr), m_pFileName(nullptr),
       m_WMWriter(nullptr), m_State(NoProfile), m_AudioSamplesWritten(0), m_pProfile(nullptr), m_pQueue(nullptr),
-      m_VideoBitrate(0), m_AudioBitrate(0), m_VideoStreamNumber(0), m_AudioStreamNumber(0)
+      m_VideoBitrate(0), m_AudioBitrate(0), m_VideoStreamNumber(0), m_AudioStreamNumber(0),
+      m_bAllocateFailureShown(FALSE), m_bWriteFailureShown(FALSE)
 {
     m_pFilter = new (std::nothrow) CKestrinFilter(GetOwner(), &m_Lock, this);
     if (!m_pFilter) {

@@ -58,6 +58,9 @@ private:
     HRESULT WriteQueued(QueuedSample *pRecord);
     HRESULT StartWriter();
     void FreeQueue();
+    // Whether a failure of this kind is the first in the current file: a failure
+    // that repeats sample after sample (a full disk) shows one box, not one each.
+    bool FirstFailureInFile(BOOL *pShown);
 
     // Made in the constructor, constant until the destructor.
     CKestrinFilter *m_pFilter;
@@ -80,6 +83,10 @@ private:
     DWORD m_AudioBitrate;
     WORD m_VideoStreamNumber;
     WORD m_AudioStreamNumber;
+    // A box about a failed AllocateSample / WriteStreamSample was shown for the
+    // current file. Streaming threads, under the receive lock.
+    BOOL m_bAllocateFailureShown;
+    BOOL m_bWriteFailureShown;
 };
 
 // Shows one of the filter's warning boxes, formatted like printf.

@@ -9,6 +9,10 @@
 namespace {
 
 const LONGLONG kOneSecond = 10000000;
+// Queued audio this far later than a video sample is not on the video's clock
+// (one of the two jumped): it is written before that video sample rather than
+// left waiting for a video time that may never come.
+const ULONGLONG kOtherClock = 5 * kOneSecond;
 
 // Stream time last reported with EC_KESTRIN_STREAM_SECONDS, shared by every
 // filter object of the process.
@@ -101,7 +105,7 @@ HRESULT CKestrin::WriteQueued(QueuedSample *pRecord)
     LONG index = isAudio ? m_AudioSamplesWritten : static_cast<LONG>(m_State);
     DWORD flags = !isAudio && index == 0 ? WM_SF_CLEANPOINT : 0;
     hr = m_WMWriter->WriteStreamSample(streamNumber, static_cast<QWORD>(pRecord->startTime), 0, 0, flags, pBuffer);
-    if (FAILED(hr))
+    if (FAILED(hr) && FirstFailureInFile(&m_bWriteFailureShown))
         KestrinWarning("CKestrin::Write: m_WMWriter->WriteStreamSample failed hr=%x on sample %d of stream %d.",
                        static_cast<unsigned>(hr), static_cast<int>(index), static_cast<int>(streamNumber));
     pBuffer->Release();
@@ -113,6 +117,14 @@ HRESULT CKestrin::WriteQueued(QueuedSample *pRecord)
         m_pFilter->PostGraphEvent(EC_KESTRIN_VIDEO_WRITTEN, count, 0);
     }
     return hr;
+}
+
+bool CKestrin::FirstFailureInFile(BOOL *pShown)
+{
+    if (*pShown)
+        return false;
+    *pShown = TRUE;
+    return true;
 }
 
 // Init, CreateFileSink, Configure and Start of the writer for the named file.
@@ -173,6 +185,8 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
             return hr;
         }
         m_State = WriterStarted;
+        m_bAllocateFailureShown = FALSE;
+        m_bWriteFailureShown = FALSE;
     }
 
     // 4. The first video sample of the file writes the pre-roll: each queued video
@@ -194,11 +208,17 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
     }
 
     // 5. A video sample while writing goes straight to the file, after the queued
-    // audio older than it.
+    // audio older than it (and, once the file has video, the audio on a clock of
+    // its own).
     bool handled = false;
     if (m_State >= 0 && !isAudio) {
         for (QueuedSample *a = m_pQueue; a; a = a->next) {
-            if (!a->isAudio || a->written || a->startTime >= t)
+            if (!a->isAudio || a->written)
+                continue;
+            // (The difference of two signed times, taken unsigned, cannot overflow.)
+            bool otherClock = a->startTime >= t && m_State > 0 &&
+                              static_cast<ULONGLONG>(a->startTime) - static_cast<ULONGLONG>(t) > kOtherClock;
+            if (a->startTime >= t && !otherClock)
                 continue;
             if (m_State == 0)
                 a->written = 1; // older than the file's first video sample
@@ -211,12 +231,13 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
         HRESULT hr = FillBuffer(m_WMWriter, pData, length, &pBuffer);
         if (FAILED(hr)) {
             // The sample cannot reach the file; it is not counted as written.
-            KestrinWarning("CKestrin::Write: m_WMWriter->AllocateSample failed hr=%x", static_cast<unsigned>(hr));
+            if (FirstFailureInFile(&m_bAllocateFailureShown))
+                KestrinWarning("CKestrin::Write: m_WMWriter->AllocateSample failed hr=%x", static_cast<unsigned>(hr));
         } else {
             DWORD flags = pSample->IsSyncPoint() == S_OK ? WM_SF_CLEANPOINT : 0;
             LONG index = m_State;
             hr = m_WMWriter->WriteStreamSample(m_VideoStreamNumber, static_cast<QWORD>(t), 0, 0, flags, pBuffer);
-            if (FAILED(hr))
+            if (FAILED(hr) && FirstFailureInFile(&m_bWriteFailureShown))
                 KestrinWarning("CKestrin::Write: m_WMWriter->WriteStreamSample failed hr=%x on sample %d of stream %d.",
                                static_cast<unsigned>(hr), static_cast<int>(index),
                                static_cast<int>(m_VideoStreamNumber));

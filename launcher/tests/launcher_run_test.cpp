@@ -441,4 +441,15 @@ TEST_F(LauncherRunTest, ARecorderLibraryWithoutMainEndsWithMinusSeven)
     EXPECT_EQ("", UiLog()) << "no message";
 }
 
+TEST_F(LauncherRunTest, ATruncatedRecorderLibraryEndsWithMinusEight)
+{
+    WriteSetting("Never", SETTING_AUTO_UPDATE);
+    // A copy cut short (a failed update, a full disk): refused, not mapped.
+    std::string whole = twtest::ReadFile(twtest::TestPath("launcher-recorder/TarnwickDll.dll"));
+    twtest::WriteFile(Install("TarnwickDll.dll"), whole.substr(0, whole.size() / 2));
+    EXPECT_EQ(-8, Run("")) << Diagnostics();
+    EXPECT_EQ("", UiLog()) << "no message";
+    EXPECT_FALSE(MainWasCalled());
+}
+
 } // namespace

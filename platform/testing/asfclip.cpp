@@ -2,6 +2,10 @@
 
 #include <twtesting.h>
 
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
 #include <twwmf/avprofile.h>
 
 extern "C" {
@@ -89,6 +93,97 @@ HRESULT ProfileOfFile(const std::string &path, IWMProfile **ppProfile)
     HRESULT hr = avformat_find_stream_info(fmt, nullptr) < 0 ? E_FAIL : twwmf::CreateProfileFromFormat(fmt, ppProfile);
     avformat_close_input(&fmt);
     return hr;
+}
+
+namespace {
+
+// The ASF file properties object's GUID as it appears in the file.
+const uint8_t kFilePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                         0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+// The ASF simple index object's GUID as it appears in the file.
+const uint8_t kSimpleIndexGuid[16] = {0x90, 0x08, 0x00, 0x33, 0xB1, 0xE5, 0xCF, 0x11,
+                                      0x89, 0xF4, 0x00, 0xA0, 0xC9, 0x03, 0x49, 0xCB};
+
+} // namespace
+
+long SimpleIndexEntries(const std::string &path)
+{
+    std::string bytes = twtest::ReadFile(path);
+    size_t at = bytes.find(std::string(reinterpret_cast<const char *>(kSimpleIndexGuid), 16));
+    // GUID, object size (8), file id (16), interval (8), max packet count (4), entry count (4).
+    if (at == std::string::npos || bytes.size() < at + 56)
+        return -1;
+    uint32_t entries = 0;
+    memcpy(&entries, bytes.data() + at + 52, 4);
+    return static_cast<long>(entries);
+}
+
+long HeaderMaxBitRate(const std::string &path)
+{
+    std::string bytes = twtest::ReadFile(path);
+    size_t at = bytes.find(std::string(reinterpret_cast<const char *>(kFilePropertiesGuid), 16));
+    // GUID, object size (8), file id (16), file size, creation date, packets, play
+    // and send durations, preroll (8 each), flags, min and max packet size (4
+    // each), then the maximum bit rate (4).
+    if (at == std::string::npos || bytes.size() < at + 104)
+        return -1;
+    uint32_t bitRate = 0;
+    memcpy(&bitRate, bytes.data() + at + 100, 4);
+    return static_cast<long>(bitRate);
+}
+
+FileReading ReadWithOtherReaders(const std::string &path, size_t streams)
+{
+    FileReading reading;
+    twtest::ProcessResult probe =
+        twtest::RunProcess({"/usr/bin/ffprobe", "-v", "error", "-count_packets", "-show_entries",
+                            "stream=nb_read_packets:format=duration", "-of", "default=nw=1", path});
+    std::istringstream lines(probe.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("nb_read_packets=", 0) == 0)
+            reading.packets.push_back(std::stol(line.substr(16)));
+        else if (line.rfind("duration=", 0) == 0 && line != "duration=N/A")
+            reading.seconds = std::stod(line.substr(9));
+        else
+            reading.problems += "ffprobe: " + line + "\n";
+    }
+    if (probe.exitCode != 0)
+        reading.problems += "ffprobe exit code " + std::to_string(probe.exitCode) + "\n";
+
+    std::vector<std::string> gst = {"/usr/bin/gst-launch-1.0", "-q", "filesrc", "location=" + path, "!", "asfdemux",
+                                    "name=d"};
+    for (size_t i = 0; i < streams; ++i)
+        gst.insert(gst.end(), {"d.", "!", "queue", "!", "fakesink"});
+    twtest::ProcessResult demux = twtest::RunProcess(gst);
+    if (demux.exitCode != 0)
+        reading.problems += "asfdemux exit code " + std::to_string(demux.exitCode) + ": " + demux.output;
+    reading.indexEntries = SimpleIndexEntries(path);
+    return reading;
+}
+
+Clip ShiftStream(const Clip &clip, int streamId, size_t from, int64_t deltaMs, size_t count)
+{
+    Clip out = clip;
+    size_t n = 0;
+    for (ClipPacket &p : out.packets) {
+        if (p.streamId != streamId)
+            continue;
+        if (n >= from && n - from < count)
+            p.ptsMs += deltaMs;
+        ++n;
+    }
+    return out;
+}
+
+double ContentSeconds(const Clip &clip)
+{
+    int64_t first = INT64_MAX, end = INT64_MIN;
+    for (const ClipPacket &p : clip.packets) {
+        first = std::min(first, p.ptsMs);
+        end = std::max(end, p.ptsMs + p.durationMs);
+    }
+    return clip.packets.empty() ? 0 : static_cast<double>(end - first) / 1000;
 }
 
 } // namespace wmftest

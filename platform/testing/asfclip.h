@@ -1,6 +1,7 @@
 // Test clips: made with clipmaker, read back with libavformat.
 #pragma once
 #include <cstdint>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,27 @@ bool ReadClip(const std::string &path, Clip &clip, std::string &error);
 std::vector<ClipPacket> StreamPackets(const Clip &clip, int streamId);
 
 std::u16string Wide(const std::string &ascii);
+
+// Entries of the file's simple index object; -1 without one.
+long SimpleIndexEntries(const std::string &path);
+
+// The maximum bit rate in the file's header (its file properties); -1 without one.
+long HeaderMaxBitRate(const std::string &path);
+
+// What independent readers make of an ASF file with the given streams.
+struct FileReading {
+    std::string problems;      // empty when ffprobe and GStreamer's asfdemux read it to the end quietly
+    std::vector<long> packets; // per stream, as ffprobe counts them
+    double seconds = -1;       // the duration ffprobe reports
+    long indexEntries = -1;    // entries of the simple index object; -1 without one
+};
+FileReading ReadWithOtherReaders(const std::string &path, size_t streams);
+
+// The clip's packets, the times of one stream's from packet `from` on moved by
+// deltaMs; with `count`, only that many packets of the stream.
+Clip ShiftStream(const Clip &clip, int streamId, size_t from, int64_t deltaMs, size_t count = SIZE_MAX);
+
+// The time from the first packet's start to the end of the last, in seconds.
+double ContentSeconds(const Clip &clip);
 
 } // namespace wmftest

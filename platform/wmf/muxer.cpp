@@ -1,5 +1,6 @@
 #include "muxer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -20,11 +21,25 @@ namespace twwmf {
 namespace {
 // Sample times and durations of the SDK.
 constexpr AVRational kHundredNs = {1, 10000000};
+// The file's times: ASF stores presentation times as 32-bit milliseconds.
+constexpr AVRational kMilliseconds = {1, 1000};
 // The muxer holds samples of one stream for at most this long while it waits
 // for the others (a stream that never gets a sample must not hold all memory).
+// Once one stream runs that far ahead, the held samples of the others go to the
+// file; a later sample older than those would land behind one already written,
+// which the ASF muxer cannot take (it aborts the process). The time line never
+// places a sample that far behind the latest.
 constexpr int64_t kMaxInterleaveDeltaUs = 10 * 1000 * 1000;
-constexpr int64_t kMaxInterleaveDeltaMs = kMaxInterleaveDeltaUs / 1000;
+static_assert(Timeline::kMaxLagMs * 1000 < kMaxInterleaveDeltaUs);
+// The latest file time: presentation times plus the muxer's preroll must fit
+// 32 bits.
+constexpr int64_t kMaxFileTimeMs = INT32_MAX - 60 * 1000;
 } // namespace
+
+AsfMuxer::AsfMuxer(AVFormatContext *ctx, size_t streams)
+    : m_ctx(ctx), m_timeline(streams, kMaxFileTimeMs), m_tally(streams)
+{
+}
 
 HRESULT AsfMuxer::Create(AVIOContext *io, const std::vector<StreamInfo> &streams, const Metadata &metadata,
                          std::unique_ptr<AsfMuxer> &out)
@@ -37,7 +52,7 @@ HRESULT AsfMuxer::Create(AVIOContext *io, const std::vector<StreamInfo> &streams
     int err = avformat_alloc_output_context2(&ctx, nullptr, "asf", nullptr);
     if (err < 0 || !ctx)
         return err < 0 ? HResultFromAVError(err) : E_OUTOFMEMORY;
-    std::unique_ptr<AsfMuxer> muxer(new (std::nothrow) AsfMuxer(ctx));
+    std::unique_ptr<AsfMuxer> muxer(new (std::nothrow) AsfMuxer(ctx, streams.size()));
     if (!muxer) {
         avformat_free_context(ctx);
         return E_OUTOFMEMORY;
@@ -51,7 +66,7 @@ HRESULT AsfMuxer::Create(AVIOContext *io, const std::vector<StreamInfo> &streams
         HRESULT hr = CodecParametersFromStreamInfo(info, st->codecpar);
         if (FAILED(hr))
             return hr;
-        st->time_base = {1, 1000};
+        st->time_base = kMilliseconds;
     }
     for (const auto &[key, value] : metadata)
         av_dict_set(&ctx->metadata, key.c_str(), value.c_str(), 0);
@@ -62,8 +77,6 @@ HRESULT AsfMuxer::Create(AVIOContext *io, const std::vector<StreamInfo> &streams
         return HResultFromAVError(err);
     }
     ctx->max_interleave_delta = kMaxInterleaveDeltaUs;
-    muxer->m_lastTs.assign(streams.size(), LLONG_MIN);
-    muxer->m_lastTime.assign(streams.size(), kNoTime);
     out = std::move(muxer);
     return S_OK;
 }
@@ -81,26 +94,18 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
         return NS_E_INVALID_REQUEST;
     if (index >= m_ctx->nb_streams || (size && !data))
         return E_INVALIDARG;
-    if (time > static_cast<QWORD>(INT64_MAX) || duration > static_cast<QWORD>(INT64_MAX))
-        return E_INVALIDARG;
     AVStream *st = m_ctx->streams[index];
-    int64_t ts = av_rescale_q(static_cast<int64_t>(time), kHundredNs, st->time_base);
-    // ASF stores presentation times as 32-bit milliseconds behind the preroll.
-    if (av_rescale_q(ts, st->time_base, {1, 1000}) > INT32_MAX)
-        return E_INVALIDARG;
-    // A stream's times may not go back. Samples that fall on the same file tick
-    // as the one before (equal times, or times closer than the tick) are moved
-    // one tick on, as the muxer needs strictly increasing times.
-    if (m_lastTime[index] != kNoTime && time < m_lastTime[index])
-        return E_INVALIDARG;
-    if (ts <= m_lastTs[index])
-        ts = m_lastTs[index] + 1;
-    // Once one stream runs more than the interleave delta ahead, the muxer hands
-    // the held samples of the others to the file; a sample older than that point
-    // could land behind one already written, which the ASF muxer cannot take
-    // (it aborts the process). Such a late sample is refused instead.
-    if (m_maxTs != LLONG_MIN && ts <= m_maxTs - kMaxInterleaveDeltaMs)
-        return E_INVALIDARG;
+    // A time past 2^63 is a negative one, as a source's signed times come out
+    // of an unsigned field: the time line treats it as a jump back.
+    int64_t ts = m_timeline.Place(index, av_rescale_q(static_cast<int64_t>(time), kHundredNs, kMilliseconds));
+    // The file's duration runs to the end of its latest sample: a damaged
+    // duration may not stretch it beyond what a jump may.
+    int64_t length = duration > static_cast<QWORD>(INT64_MAX)
+                         ? INT64_MAX
+                         : av_rescale_q(static_cast<int64_t>(duration), kHundredNs, st->time_base);
+    length = std::min<int64_t>(length, Timeline::kMaxLeadMs);
+    if (ts > kMaxFileTimeMs)
+        return E_INVALIDARG; // a file of more than 24 days
 
     AVPacket *pkt = av_packet_alloc();
     if (!pkt)
@@ -114,17 +119,18 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
         memcpy(pkt->data, data, size);
     pkt->stream_index = static_cast<int>(index);
     pkt->pts = pkt->dts = ts;
-    pkt->duration = av_rescale_q(static_cast<int64_t>(duration), kHundredNs, st->time_base);
+    pkt->duration = length;
     if (cleanPoint)
         pkt->flags |= AV_PKT_FLAG_KEY;
     err = av_interleaved_write_frame(m_ctx, pkt);
     av_packet_free(&pkt);
     if (err < 0)
         return HResultFromAVError(err);
-    m_lastTs[index] = ts;
-    m_lastTime[index] = time;
-    if (ts > m_maxTs)
-        m_maxTs = ts;
+    Tally &tally = m_tally[index];
+    if (tally.samples++ == 0)
+        tally.first = ts;
+    tally.last = ts;
+    tally.bytes += size;
     if (m_ctx->pb->error < 0)
         return HResultFromAVError(m_ctx->pb->error);
     return S_OK;
@@ -142,11 +148,30 @@ HRESULT AsfMuxer::Flush()
     return HResultFromAVError(err);
 }
 
+void AsfMuxer::MeasureUnstatedBitRates()
+{
+    for (unsigned i = 0; i < m_ctx->nb_streams; ++i) {
+        AVCodecParameters *par = m_ctx->streams[i]->codecpar;
+        const Tally &tally = m_tally[i];
+        // Only a video stream's rate is nowhere but in the header's sum: an audio
+        // format states its own, which stays as the source gave it.
+        if (par->codec_type != AVMEDIA_TYPE_VIDEO || par->bit_rate > 0 || tally.samples < 2 ||
+            tally.last <= tally.first)
+            continue;
+        // The span from the first sample to the last holds all samples but the last.
+        uint64_t bytes = tally.bytes * (tally.samples - 1) / tally.samples;
+        par->bit_rate = static_cast<int64_t>(std::min<uint64_t>(bytes * 8 * 1000 / (tally.last - tally.first), INT32_MAX));
+    }
+}
+
 HRESULT AsfMuxer::Finish()
 {
     if (m_finished)
         return S_OK;
     m_finished = true;
+    // The trailer writes the header again, with the file's size, duration and
+    // maximum bit rate: the sum of the streams' rates.
+    MeasureUnstatedBitRates();
     int err = av_write_trailer(m_ctx);
     if (err >= 0) {
         avio_flush(m_ctx->pb);

@@ -1,12 +1,14 @@
 // One ASF file being written through libavformat's "asf" muxer.
 #pragma once
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "streamconfig.h"
+#include "timeline.h"
 
 struct AVFormatContext;
 struct AVIOContext;
@@ -26,9 +28,9 @@ public:
     AsfMuxer &operator=(const AsfMuxer &) = delete;
 
     // One sample of the stream at index, its time and duration in 100 ns units.
-    // A stream's sample times may not go back; a sample on the same millisecond
-    // as the one before is written one millisecond later. A sample more than the
-    // interleave delta (10 s) behind the latest of any stream is refused.
+    // The file's time line (see Timeline) keeps every stream's times rising and
+    // turns a jump of the source's clock into a short gap, so no sample is
+    // refused for its time.
     HRESULT Write(size_t index, const BYTE *data, DWORD size, QWORD time, QWORD duration, bool cleanPoint);
     // Hands every sample still held for interleaving to the file.
     HRESULT Flush();
@@ -36,13 +38,21 @@ public:
     HRESULT Finish();
 
 private:
-    explicit AsfMuxer(AVFormatContext *ctx) : m_ctx(ctx) {}
+    AsfMuxer(AVFormatContext *ctx, size_t streams);
+
+    // Gives each video stream whose bit rate the profile did not state the rate
+    // it had in the file, so that the final header's maximum bit rate covers it.
+    void MeasureUnstatedBitRates();
+
+    struct Tally {
+        uint64_t bytes = 0;
+        int64_t first = 0, last = 0; // file times in ms
+        size_t samples = 0;
+    };
 
     AVFormatContext *m_ctx;
-    static constexpr QWORD kNoTime = ~QWORD(0);
-    std::vector<long long> m_lastTs; // last time written per stream, in its time base
-    std::vector<QWORD> m_lastTime;   // the caller's time of that sample
-    long long m_maxTs = LLONG_MIN; // latest time written in any stream, in ms
+    Timeline m_timeline; // file times in ms, the streams' time base
+    std::vector<Tally> m_tally; // per stream
     bool m_finished = false;
 };
 

@@ -5,8 +5,11 @@
 
 #include <climits>
 #include <condition_variable>
+#include <csignal>
 #include <mutex>
 #include <thread>
+
+#include <sys/resource.h>
 
 #include <twgui/testing.h>
 #include <twtesting.h>
@@ -110,6 +113,17 @@ protected:
         audioThread.join();
     }
 
+    // Feeds every packet of the clip in file order, as one source thread would.
+    void FeedInOrder(Rig &rig, const wmftest::Clip &clip)
+    {
+        SampleSource samples;
+        for (const wmftest::ClipPacket &p : clip.packets) {
+            bool isVideo = p.streamId == videoId;
+            EXPECT_EQ(S_OK, samples.Deliver(isVideo ? rig.videoInput : rig.audioInput, p.data.data(), p.data.size(),
+                                            p.ptsMs * 10000, isVideo ? p.key : true));
+        }
+    }
+
     std::vector<const wmftest::ClipPacket *> SourcePackets(int id, int64_t from, int64_t to)
     {
         std::vector<const wmftest::ClipPacket *> out;
@@ -186,6 +200,129 @@ TEST_F(Recording, RealClipThroughBothPinsReadsBackIdentical)
         {"/usr/bin/gst-launch-1.0", "-q", "filesrc", "location=" + path, "!", "asfdemux", "name=d", "d.", "!", "queue",
          "!", "fakesink", "d.", "!", "queue", "!", "fakesink"});
     EXPECT_EQ(0, gst.exitCode) << gst.output;
+}
+
+// A disk that fills up: files of this process may not grow beyond the limit
+// (writes past it fail with EFBIG) for the scope.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        signal(SIGXFSZ, m_oldHandler);
+    }
+    bool set() const { return m_set; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_set = false;
+};
+
+// A source whose clock jumps (a damaged packet, a broadcast that restarts) loses
+// nothing: every packet reaches a file that other readers read to its end, as
+// long as its content, with no box.
+TEST_F(Recording, ClockJumpsInTheSourceLoseNothing)
+{
+    const std::string longClip = dir.file("long.asf");
+    ASSERT_EQ("", wmftest::MakeClip(longClip, {"--seconds", "14", "--size", "176x144", "--fps", "25", "--gop", "25"}));
+    wmftest::Clip clip;
+    std::string error;
+    ASSERT_TRUE(wmftest::ReadClip(longClip, clip, error)) << error;
+    IWMProfile *longProfile = nullptr;
+    ASSERT_EQ(S_OK, ProfileOfFile(longClip, &longProfile));
+    const size_t videoCount = wmftest::StreamPackets(clip, videoId).size();
+    const size_t audioCount = wmftest::StreamPackets(clip, audioId).size();
+    ASSERT_GT(videoCount, 300u);
+    struct Case {
+        const char *name;
+        wmftest::Clip clip;
+    } cases[] = {
+        {"one video packet 60 s ahead", wmftest::ShiftStream(clip, videoId, 100, 60000, 1)},
+        {"audio 10 s back from the middle on", wmftest::ShiftStream(clip, audioId, audioCount / 2, -10000)},
+        {"video 10 s back from the middle on", wmftest::ShiftStream(clip, videoId, videoCount / 2, -10000)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = dir.file(std::string(c.name) + ".asf");
+        {
+            Rig rig;
+            ASSERT_TRUE(rig.ok());
+            ASSERT_EQ(S_OK, rig.kestrin->set_Profile(longProfile));
+            ASSERT_EQ(S_OK, rig.filter->Run(0));
+            ASSERT_EQ(S_OK, rig.SetFile(path));
+            FeedInOrder(rig, c.clip);
+            // Audio waits for a later video sample: one more brings in the last of it.
+            const wmftest::ClipPacket lastAudio = wmftest::StreamPackets(c.clip, audioId).back();
+            SampleSource samples;
+            ASSERT_EQ(S_OK, samples.Deliver(rig.videoInput, lastAudio.data.data(), 16,
+                                            (lastAudio.ptsMs + 40) * 10000, false));
+            ASSERT_EQ(S_OK, rig.StopRecording());
+        }
+        EXPECT_TRUE(twgui::test::TakeMessageBoxes().empty());
+
+        wmftest::Clip recorded;
+        ASSERT_TRUE(wmftest::ReadClip(path, recorded, error)) << error;
+        std::vector<wmftest::ClipPacket> gotVideo = wmftest::StreamPackets(recorded, videoId);
+        std::vector<wmftest::ClipPacket> gotAudio = wmftest::StreamPackets(recorded, audioId);
+        std::vector<wmftest::ClipPacket> sourceVideo = wmftest::StreamPackets(clip, videoId);
+        // Audio older than the file's first video sample stays out of it.
+        std::vector<wmftest::ClipPacket> sourceAudio = wmftest::StreamPackets(clip, audioId);
+        while (!sourceAudio.empty() && sourceAudio.front().ptsMs < sourceVideo.front().ptsMs)
+            sourceAudio.erase(sourceAudio.begin());
+        ASSERT_GT(sourceAudio.size() + 3, audioCount);
+        ASSERT_EQ(videoCount + 1, gotVideo.size());
+        ASSERT_EQ(sourceAudio.size(), gotAudio.size());
+        for (size_t i = 0; i < videoCount; i++) {
+            ASSERT_EQ(sourceVideo[i].data, gotVideo[i].data) << "video packet " << i;
+            if (i) {
+                ASSERT_GT(gotVideo[i].ptsMs, gotVideo[i - 1].ptsMs) << "video packet " << i;
+            }
+        }
+        for (size_t i = 0; i < gotAudio.size(); i++) {
+            ASSERT_EQ(sourceAudio[i].data, gotAudio[i].data) << "audio packet " << i;
+            if (i) {
+                ASSERT_GT(gotAudio[i].ptsMs, gotAudio[i - 1].ptsMs) << "audio packet " << i;
+            }
+        }
+        wmftest::FileReading reading = wmftest::ReadWithOtherReaders(path, 2);
+        EXPECT_EQ("", reading.problems);
+        double content = wmftest::ContentSeconds(clip);
+        EXPECT_NEAR(content, reading.seconds, 1.0);
+        EXPECT_GT(reading.indexEntries, 0);
+        EXPECT_LE(reading.indexEntries, content + 5);
+    }
+    longProfile->Release();
+}
+
+// A failure that repeats for every sample (the disk is full) shows one box for
+// the recording, not one per sample.
+TEST_F(Recording, AWriteFailingSampleAfterSampleShowsOneBox)
+{
+    std::string path = dir.file("full.asf");
+    {
+        Rig rig;
+        ASSERT_TRUE(rig.ok());
+        ASSERT_EQ(S_OK, rig.kestrin->set_Profile(profile));
+        ASSERT_EQ(S_OK, rig.filter->Run(0));
+        ASSERT_EQ(S_OK, rig.SetFile(path));
+        FileSizeLimit limit(64 * 1024);
+        ASSERT_TRUE(limit.set());
+        FeedInOrder(rig, source);
+        ASSERT_EQ(S_OK, rig.StopRecording());
+    }
+    std::vector<twgui::test::MessageBoxInfo> boxes = twgui::test::TakeMessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].text.find("CKestrin::Write: m_WMWriter->WriteStreamSample failed hr="));
+    EXPECT_EQ("Kestrin Filter info", boxes[0].caption);
 }
 
 } // namespace

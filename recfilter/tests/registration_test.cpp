@@ -50,6 +50,27 @@ protected:
     twtest::ScratchRegistry registry;
 };
 
+// A module file cut short (a half-finished copy, a full disk) fails to load,
+// quietly under /s, and never kills regsvr32.
+TEST_F(Registration, TruncatedModuleFailsToLoadQuietly)
+{
+    const std::string whole = twtest::ReadFile(twtest::BinPath("Kestrin.ax"));
+    ASSERT_GT(whole.size(), 64u * 1024);
+    twtest::TempDir dir;
+    const std::string path = dir.file("Kestrin.ax");
+    for (size_t size = 1024; size <= whole.size(); size += 1024) {
+        twtest::WriteFile(path, whole.substr(0, size));
+        twtest::ProcessResult r = twtest::RunProcess({twtest::BinPath("regsvr32"), "/s", path});
+        ASSERT_EQ("", r.output) << size << " bytes";
+        if (r.exitCode == 0)
+            break; // every loadable segment is in: the rest (symbols, debug data) is not needed
+        ASSERT_EQ(3, r.exitCode) << size << " bytes";
+    }
+    twtest::WriteFile(path, whole);
+    twtest::ProcessResult r = twtest::RunProcess({twtest::BinPath("regsvr32"), "/s", path});
+    EXPECT_EQ(0, r.exitCode) << r.output;
+}
+
 TEST_F(Registration, RegisteredModuleIsCreatableAndMapped)
 {
     for (int i = 0; i < 2; i++) {

@@ -32,6 +32,21 @@ bool ToLong(const char *text, long lo, long hi, long &out)
     return true;
 }
 
+// UTF-16 code units of UTF-8 text: one per character, two for one beyond the
+// Basic Multilingual Plane.
+size_t Utf16Length(const std::string &text)
+{
+    size_t units = 0;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) != 0x80)
+            units += c >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+// An ASF title is stored with a 16-bit byte count, its terminator included.
+constexpr size_t kMaxTitleUnits = 0xFFFF / 2 - 1;
+
 } // namespace
 
 bool ParseOptions(int argc, char **argv, ClipSettings &settings, bool &help, std::string &error)
@@ -93,6 +108,11 @@ bool ParseOptions(int argc, char **argv, ClipSettings &settings, bool &help, std
             settings.gop = static_cast<int>(n);
         } else if (opt == "--title") {
             settings.title = value;
+            if (Utf16Length(settings.title) > kMaxTitleUnits) {
+                error = "--title is too long: an ASF title holds at most " + std::to_string(kMaxTitleUnits) +
+                        " UTF-16 characters, this one has " + std::to_string(Utf16Length(settings.title));
+                return false;
+            }
         } else if (opt == "--codec") {
             settings.videoCodec = value;
             if (settings.videoCodec != "wmv1" && settings.videoCodec != "wmv2") {

@@ -149,6 +149,13 @@ int main(int argc, char **argv)
         fprintf(stderr, "recbench: --seconds and --repeat want numbers above 0\n");
         return 2;
     }
+    if (!clip.empty()) {
+        std::string error;
+        if (!HasVideoAndAudio(clip, error)) {
+            fprintf(stderr, "recbench: %s\n", error.c_str());
+            return 2;
+        }
+    }
 
     std::string dir = keep;
     if (dir.empty()) {

@@ -45,6 +45,27 @@ bool LoadClip(const std::string &path, BenchClip &clip, std::string &error)
     return true;
 }
 
+bool HasVideoAndAudio(const std::string &path, std::string &error)
+{
+    AVFormatContext *fmt = nullptr;
+    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) {
+        error = "cannot open " + path;
+        return false;
+    }
+    bool video = false, audio = false;
+    if (avformat_find_stream_info(fmt, nullptr) >= 0) {
+        for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+            video |= fmt->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+            audio |= fmt->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+        }
+    }
+    avformat_close_input(&fmt);
+    if (!video || !audio)
+        error = path + " has no " + (video ? "audio" : audio ? "video" : "video or audio") +
+                " stream; the recording filter records a clip with a video and an audio stream";
+    return video && audio;
+}
+
 long PeakMemoryKiB()
 {
     FILE *f = fopen("/proc/self/status", "r");

@@ -23,5 +23,10 @@ struct BenchClip {
 
 bool LoadClip(const std::string &path, BenchClip &clip, std::string &error);
 
+// Whether the clip has what the recording filter records, a video and an audio
+// stream; else says what is missing. (The filter refuses anything else with a
+// box that nobody would answer.)
+bool HasVideoAndAudio(const std::string &path, std::string &error);
+
 // Peak resident memory of this process in KiB (VmHWM).
 long PeakMemoryKiB();

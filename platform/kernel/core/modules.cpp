@@ -8,6 +8,7 @@
 // load further modules; look-ups take only the short lock over the list.
 #include "modules.h"
 #include <twkernel/paths.h>
+#include "resources/elfsection.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -200,6 +201,14 @@ HMODULE Load(const std::string &name)
             // Already loaded under some spelling of its path?
             if (HMODULE loaded = Reference([&](const Module &m) { return m.device == st.st_dev && m.inode == st.st_ino; }))
                 return loaded;
+            // A damaged file (cut short by a failed copy or a full disk) must
+            // fail here: mapping it would kill the process.
+            unsigned long error = ERROR_SUCCESS;
+            if (!ElfSegmentsInFile(candidate, error)) {
+                std::fprintf(stderr, "LoadLibraryA(%s): not a complete module file\n", name.c_str());
+                SetLastError(error);
+                return nullptr;
+            }
         }
 
         void *dl = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -42,16 +43,32 @@ struct Connection {
     pid_t pid = 0;
 };
 
+// The log is copied into the database file once it holds this many pages
+// (4 KB each), so that the file does not lag far behind what was committed.
+constexpr int kCheckpointPages = 64;
+
 std::mutex g_registryLock;
-Connection g_connection;
+Connection g_connection; // g_registryLock
 
 void CloseConnection()
 {
     // A connection inherited across fork() belongs to the parent; using or
     // closing it here could disturb the parent's locks, so it is dropped.
-    if (g_connection.db && g_connection.pid == getpid())
+    if (g_connection.db && g_connection.pid == getpid()) {
+        // Everything committed goes into the database file itself, so that the
+        // file alone (a backup, a copy) holds every value. Closing the last
+        // connection would do it too, but not while another process has the
+        // database open; a passive checkpoint copies what no reader still needs.
+        sqlite3_wal_checkpoint_v2(g_connection.db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
         sqlite3_close_v2(g_connection.db);
+    }
     g_connection = Connection();
+}
+
+void CloseAtExit()
+{
+    std::lock_guard<std::mutex> guard(g_registryLock);
+    CloseConnection();
 }
 
 LONG Configure(sqlite3 *db)
@@ -70,6 +87,8 @@ LONG Configure(sqlite3 *db)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_wal_autocheckpoint(db, kCheckpointPages);
     if (rc != SQLITE_OK)
         return ErrorFromSqlite(rc);
     Transaction tx(db, true);
@@ -81,6 +100,36 @@ LONG Configure(sqlite3 *db)
     return tx.Commit();
 }
 
+// A file URI for SQLite: the path with %, ? and # escaped.
+std::string FileUri(const std::string &path, const char *query)
+{
+    std::string uri = "file:";
+    for (char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            const char hex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += hex[static_cast<unsigned char>(c) >> 4];
+            uri += hex[c & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?" + query;
+}
+
+// A database the user may read but not change (the file or its directory is
+// read-only) is opened read-only: queries work, writes fail with
+// ERROR_ACCESS_DENIED. Without a writable directory, the log and its index
+// cannot be created beside the file; nobody can change the file then, so it is
+// read as it stands.
+int OpenReadOnly(const std::string &path, bool directoryWritable, sqlite3 **db)
+{
+    if (directoryWritable)
+        return sqlite3_open_v2(path.c_str(), db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    return sqlite3_open_v2(FileUri(path, "immutable=1").c_str(), db,
+                           SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+}
+
 LONG OpenConnection(const std::string &path)
 {
     std::error_code ec;
@@ -90,17 +139,24 @@ LONG OpenConnection(const std::string &path)
         if (ec)
             return ERROR_REGISTRY_IO_FAILED;
     }
+    const bool directoryWritable = access(parent.empty() ? "." : parent.c_str(), W_OK) == 0;
+    const bool readOnly = access(path.c_str(), F_OK) == 0 && (!directoryWritable || access(path.c_str(), W_OK) != 0);
     sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc = readOnly ? OpenReadOnly(path, directoryWritable, &db)
+                      : sqlite3_open_v2(path.c_str(), &db,
+                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(db);
         return rc == SQLITE_NOMEM ? ERROR_NOT_ENOUGH_MEMORY : ERROR_REGISTRY_IO_FAILED;
     }
-    if (LONG err = Configure(db)) {
+    if (readOnly)
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    else if (LONG err = Configure(db)) {
         sqlite3_close_v2(db);
         return err;
     }
+    static const bool closedAtExit = std::atexit(CloseAtExit) == 0;
+    (void)closedAtExit;
     g_connection.db = db;
     g_connection.path = path;
     g_connection.pid = getpid();

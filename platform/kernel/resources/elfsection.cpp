@@ -16,6 +16,8 @@ constexpr size_t kElfHeaderSize = 64;
 constexpr size_t kSectionHeaderSize = 64;
 constexpr uint32_t kShtNobits = 8;
 constexpr uint16_t kShnXindex = 0xFFFF;
+constexpr size_t kProgramHeaderSize = 56;
+constexpr uint32_t kPtLoad = 1;
 
 class FileDescriptor {
 public:
@@ -154,6 +156,44 @@ SectionRead ReadElfSection(const std::string &path, const char *name, std::vecto
         return SectionRead::Found;
     }
     return SectionRead::Missing;
+}
+
+bool ElfSegmentsInFile(const std::string &path, unsigned long &win32Error)
+{
+    win32Error = ERROR_BAD_EXE_FORMAT;
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
+        win32Error = Win32ErrorFromErrno(errno);
+        return false;
+    }
+    const uint64_t fileSize = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    uint8_t ehdr[kElfHeaderSize];
+    if (fileSize < kElfHeaderSize)
+        return false;
+    if (!ReadAt(fd.get(), 0, ehdr, sizeof ehdr, win32Error))
+        return false;
+    win32Error = ERROR_BAD_EXE_FORMAT;
+    if (memcmp(ehdr, "\x7f" "ELF", 4) != 0 || ehdr[4] != 2 /* ELFCLASS64 */ || ehdr[5] != 1 /* LSB */)
+        return false;
+
+    const uint64_t phoff = Le64(ehdr + 0x20);
+    const uint16_t phentsize = Le16(ehdr + 0x36);
+    const uint16_t phnum = Le16(ehdr + 0x38);
+    if (phnum == 0 || phentsize < kProgramHeaderSize || !InFile(phoff, uint64_t(phnum) * phentsize, fileSize))
+        return false;
+    std::vector<uint8_t> table(size_t(phnum) * phentsize);
+    if (!ReadAt(fd.get(), phoff, table.data(), table.size(), win32Error))
+        return false;
+    win32Error = ERROR_BAD_EXE_FORMAT;
+    for (uint16_t i = 0; i < phnum; ++i) {
+        const uint8_t *ph = table.data() + size_t(i) * phentsize;
+        // p_type at 0, p_offset at 8, p_filesz at 32.
+        if (Le32(ph) == kPtLoad && !InFile(Le64(ph + 8), Le64(ph + 32), fileSize))
+            return false;
+    }
+    win32Error = ERROR_SUCCESS;
+    return true;
 }
 
 } // namespace twk

@@ -1,4 +1,5 @@
-// Reading one named section of an ELF64 file without loading it.
+// Reading an ELF64 file without loading it: one named section, and whether the
+// dynamic loader can map it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -16,5 +17,12 @@ enum class SectionRead {
 // (a native path). Every offset and size is checked against the file's size.
 SectionRead ReadElfSection(const std::string &path, const char *name, std::vector<uint8_t> &out,
                            unsigned long &win32Error);
+
+// Whether the file at `path` is an ELF64 little-endian image whose program
+// headers and loadable segments all lie within the file. The dynamic loader
+// maps segments without looking at the file's size, and touching a page past
+// its end kills the process (SIGBUS): a truncated module must be refused first.
+// False with ERROR_BAD_EXE_FORMAT, or the error of opening or reading it.
+bool ElfSegmentsInFile(const std::string &path, unsigned long &win32Error);
 
 } // namespace twk

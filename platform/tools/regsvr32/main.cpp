@@ -4,7 +4,9 @@
 #include "regsvr32.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <objbase.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,13 +17,30 @@ void Usage()
            "  /s  Silent: display no messages\n");
 }
 
+// Silent means silent: what the loader, the platform libraries or the module
+// itself would print goes nowhere either.
+void SilenceOutput()
+{
+    fflush(stdout);
+    fflush(stderr);
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null < 0)
+        return;
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    close(null);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     regsvr32::Options options;
     std::string error;
-    if (!regsvr32::ParseArguments(argc, argv, options, error)) {
+    bool parsed = regsvr32::ParseArguments(argc, argv, options, error);
+    if (options.silent)
+        SilenceOutput();
+    if (!parsed) {
         if (!options.silent) {
             fprintf(stderr, "%s\n", error.c_str());
             Usage();

@@ -7,8 +7,8 @@
 
 #include <twwmf/asfinput.h>
 
-#include "wmf/asfinput/asx.h"
-#include "wmf/asfinput/keyframe.h"
+#include "asfinput/asx.h"
+#include "asfinput/keyframe.h"
 
 extern "C" {
 #include <libavutil/log.h>

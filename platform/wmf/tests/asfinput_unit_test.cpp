@@ -1,9 +1,9 @@
 // The input module's parsers: picture headers, metafiles and URLs.
 #include <gtest/gtest.h>
 
-#include "wmf/asfinput/asx.h"
-#include "wmf/asfinput/keyframe.h"
-#include "wmf/asfinput/urls.h"
+#include "asfinput/asx.h"
+#include "asfinput/keyframe.h"
+#include "asfinput/urls.h"
 
 namespace {
 

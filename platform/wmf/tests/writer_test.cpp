@@ -136,16 +136,6 @@ twtest::TempDir *WriterTest::s_dir = nullptr;
 std::string WriterTest::s_source;
 Clip *WriterTest::s_clip = nullptr;
 
-// The ASF simple index object's GUID as it appears in the file.
-const uint8_t kSimpleIndexGuid[16] = {0x90, 0x08, 0x00, 0x33, 0xB1, 0xE5, 0xCF, 0x11,
-                                      0x89, 0xF4, 0x00, 0xA0, 0xC9, 0x03, 0x49, 0xCB};
-
-bool HasSimpleIndex(const std::string &path)
-{
-    std::string bytes = twtest::ReadFile(path);
-    return bytes.find(std::string(reinterpret_cast<const char *>(kSimpleIndexGuid), 16)) != std::string::npos;
-}
-
 TEST_F(WriterTest, CopiesEveryPacketUnchanged)
 {
     ASSERT_GT(s_clip->packets.size(), 100u);
@@ -173,7 +163,7 @@ TEST_F(WriterTest, CopiesEveryPacketUnchanged)
     ASSERT_TRUE(ReadClip(out, copy, error)) << error;
     ExpectSamePackets(*s_clip, copy);
     EXPECT_EQ("Copied clip", copy.title);
-    EXPECT_TRUE(HasSimpleIndex(out));
+    EXPECT_GT(SimpleIndexEntries(out), 0);
 
     // Seeking by the index lands on a key frame of the video stream.
     AVFormatContext *fmt = nullptr;
@@ -267,7 +257,7 @@ TEST_F(WriterTest, ReleasingTheWriterWhileWritingFinishesTheFile)
     std::string error;
     ASSERT_TRUE(ReadClip(m_dir.file("dropped.asf"), copy, error)) << error;
     ExpectSamePackets(*s_clip, copy);
-    EXPECT_TRUE(HasSimpleIndex(m_dir.file("dropped.asf")));
+    EXPECT_GT(SimpleIndexEntries(m_dir.file("dropped.asf")), 0);
 }
 
 TEST_F(WriterTest, OpenInAMissingDirectoryFails)
@@ -311,11 +301,11 @@ TEST_F(WriterTest, CallsOutOfOrderFail)
     INSSBuffer *buffer = nullptr;
     ASSERT_EQ(S_OK, m_writer->AllocateSample(4, &buffer));
     EXPECT_EQ(NS_E_INVALID_STREAM, m_advanced->WriteStreamSample(9, 0, 0, 0, 0, buffer));
-    // The same time again is written one millisecond later; an earlier time is refused.
+    // The same time again, and a slightly earlier one, go one millisecond on.
     EXPECT_EQ(S_OK, Write(first));
     ClipPacket earlier = first;
     earlier.ptsMs = first.ptsMs - 1;
-    EXPECT_EQ(E_INVALIDARG, Write(earlier));
+    EXPECT_EQ(S_OK, Write(earlier));
     EXPECT_EQ(E_POINTER, m_advanced->WriteStreamSample(static_cast<WORD>(first.streamId), 0, 0, 0, 0, nullptr));
     ASSERT_EQ(S_OK, m_writer->EndWriting());
     EXPECT_EQ(NS_E_INVALID_REQUEST, m_advanced->WriteStreamSample(static_cast<WORD>(first.streamId),
@@ -326,13 +316,14 @@ TEST_F(WriterTest, CallsOutOfOrderFail)
     std::string error;
     ASSERT_TRUE(ReadClip(m_dir.file("order.asf"), copy, error)) << error;
     std::vector<ClipPacket> packets = StreamPackets(copy, first.streamId);
-    ASSERT_EQ(2u, packets.size());
+    ASSERT_EQ(3u, packets.size());
     EXPECT_EQ(first.ptsMs, packets[0].ptsMs);
     EXPECT_EQ(first.ptsMs + 1, packets[1].ptsMs);
+    EXPECT_EQ(first.ptsMs + 2, packets[2].ptsMs);
     EXPECT_EQ(first.data, packets[1].data);
 }
 
-TEST_F(WriterTest, AStreamFarBehindTheOthersIsRefusedNotFatal)
+TEST_F(WriterTest, AStreamFarBehindTheOthersJoinsTheFileNearTheLatestTime)
 {
     ASSERT_FALSE(s_clip->packets.empty());
     ClipPacket ahead = s_clip->packets.front();
@@ -343,14 +334,15 @@ TEST_F(WriterTest, AStreamFarBehindTheOthersIsRefusedNotFatal)
 
     Begin(Wide(m_dir.file("lagging.asf")));
     // One stream runs 15 s ahead while the other gets nothing: the muxer lets go of
-    // what it held once the gap passes its interleave delta.
+    // what it held once the gap passes its interleave delta, so a sample of the
+    // other stream at its own time would land behind what is in the file.
     for (int second = 0; second <= 15; ++second) {
         ahead.ptsMs = second * 1000;
         ASSERT_EQ(S_OK, Write(ahead));
     }
-    behind.ptsMs = 1000; // behind what may already be in the file
-    EXPECT_EQ(E_INVALIDARG, Write(behind));
-    behind.ptsMs = 12000; // within the delta of the latest sample
+    behind.ptsMs = 1000;
+    EXPECT_EQ(S_OK, Write(behind));
+    behind.ptsMs = 1040;
     EXPECT_EQ(S_OK, Write(behind));
     ASSERT_EQ(S_OK, m_writer->EndWriting());
 
@@ -358,8 +350,121 @@ TEST_F(WriterTest, AStreamFarBehindTheOthersIsRefusedNotFatal)
     std::string error;
     ASSERT_TRUE(ReadClip(m_dir.file("lagging.asf"), copy, error)) << error;
     EXPECT_EQ(16u, StreamPackets(copy, ahead.streamId).size());
-    ASSERT_EQ(1u, StreamPackets(copy, behind.streamId).size());
-    EXPECT_EQ(12000, StreamPackets(copy, behind.streamId)[0].ptsMs);
+    std::vector<ClipPacket> late = StreamPackets(copy, behind.streamId);
+    ASSERT_EQ(2u, late.size());
+    EXPECT_EQ(15000, late[0].ptsMs);
+    EXPECT_EQ(15040, late[1].ptsMs);
+}
+
+// Damaged and restarting sources: a clock that jumps ahead or back keeps every
+// sample, and the file stays valid, as long as its content and no longer.
+TEST_F(WriterTest, ClockJumpsKeepEverySampleOnAContinuousTimeLine)
+{
+    const std::string longClip = m_dir.file("long.asf");
+    ASSERT_EQ("", MakeClip(longClip, {"--seconds", "14", "--size", "176x144", "--fps", "25", "--gop", "25"}));
+    Clip source;
+    std::string error;
+    ASSERT_TRUE(ReadClip(longClip, source, error)) << error;
+    const int video = source.streams[0].id, audio = source.streams[1].id;
+    ASSERT_TRUE(source.streams[0].isVideo);
+    const size_t videoCount = StreamPackets(source, video).size(), audioCount = StreamPackets(source, audio).size();
+    ASSERT_GT(videoCount, 300u);
+
+    // Both streams start again 12 s back from the middle of the file on.
+    Clip loop = source;
+    for (size_t i = loop.packets.size() / 2; i < loop.packets.size(); ++i)
+        loop.packets[i].ptsMs -= 12000;
+
+    struct Case {
+        const char *name;
+        Clip clip;
+    } cases[] = {
+        {"one video packet 60 s ahead", ShiftStream(source, video, 100, 60000, 1)},
+        {"audio 10 s back from the middle on", ShiftStream(source, audio, audioCount / 2, -10000)},
+        {"video 10 s back from the middle on", ShiftStream(source, video, videoCount / 2, -10000)},
+        {"one video packet 10 s back", ShiftStream(source, video, 200, -10000, 1)},
+        {"a looping source", loop},
+    };
+    for (Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sink.reset();
+        ASSERT_EQ(S_OK, WMCreateWriterFileSink(&m_sink));
+        std::string out = m_dir.file(std::string(c.name) + ".asf");
+        Begin(Wide(out));
+        for (const ClipPacket &p : c.clip.packets)
+            ASSERT_EQ(S_OK, Write(p));
+        ASSERT_EQ(S_OK, m_writer->EndWriting());
+        ASSERT_EQ(S_OK, m_advanced->RemoveSink(m_sink.p));
+
+        Clip copy;
+        ASSERT_TRUE(ReadClip(out, copy, error)) << error;
+        for (int id : {video, audio}) {
+            std::vector<ClipPacket> in = StreamPackets(source, id), got = StreamPackets(copy, id);
+            ASSERT_EQ(in.size(), got.size()) << "stream " << id;
+            for (size_t k = 0; k < in.size(); ++k) {
+                ASSERT_EQ(in[k].data, got[k].data) << "stream " << id << " packet " << k;
+                if (k) {
+                    ASSERT_GT(got[k].ptsMs, got[k - 1].ptsMs) << "stream " << id << " packet " << k;
+                }
+            }
+        }
+        FileReading reading = ReadWithOtherReaders(out, 2);
+        EXPECT_EQ("", reading.problems);
+        EXPECT_EQ(std::vector<long>({static_cast<long>(videoCount), static_cast<long>(audioCount)}), reading.packets);
+        double content = ContentSeconds(source);
+        EXPECT_NEAR(content, reading.seconds, 1.0);
+        // One entry a second of the file, its preroll included.
+        EXPECT_GT(reading.indexEntries, 0);
+        EXPECT_LE(reading.indexEntries, content + 5);
+    }
+
+    // The streams of the looping source stay in step across the restart.
+    Clip copy;
+    ASSERT_TRUE(ReadClip(m_dir.file("a looping source.asf"), copy, error)) << error;
+    ASSERT_EQ(source.packets.size(), copy.packets.size());
+    for (size_t i = 0; i < source.packets.size(); ++i)
+        EXPECT_NEAR(source.packets[i].ptsMs, copy.packets[i].ptsMs, 100) << "packet " << i;
+}
+
+// The header's maximum bit rate covers every stream: the rates the profile
+// states, and for a video stream whose rate it does not know (as libavformat
+// reads files without per-stream rates), the rate the stream had in the file.
+TEST_F(WriterTest, HeaderMaximumBitRateIsTheSumOfTheStreams)
+{
+    const int video = s_clip->streams[0].id;
+    ASSERT_TRUE(s_clip->streams[0].isVideo);
+    Ref<IWMStreamConfig> audioConfig;
+    ASSERT_EQ(S_OK, m_profile->GetStream(1, &audioConfig));
+    DWORD audioRate = 0;
+    ASSERT_EQ(S_OK, audioConfig->GetBitrate(&audioRate));
+    ASSERT_GT(audioRate, 0u);
+
+    // The rate of the clip's video: its bytes over the span of its times.
+    std::vector<ClipPacket> packets = StreamPackets(*s_clip, video);
+    uint64_t bytes = 0;
+    for (size_t k = 0; k + 1 < packets.size(); ++k)
+        bytes += packets[k].data.size();
+    const double videoRate = bytes * 8000.0 / (packets.back().ptsMs - packets.front().ptsMs);
+
+    Begin(Wide(m_dir.file("measured.asf")));
+    for (const ClipPacket &p : s_clip->packets)
+        ASSERT_EQ(S_OK, Write(p));
+    ASSERT_EQ(S_OK, m_writer->EndWriting());
+    ASSERT_EQ(S_OK, m_advanced->RemoveSink(m_sink.p));
+    EXPECT_NEAR(audioRate + videoRate, HeaderMaxBitRate(m_dir.file("measured.asf")), 0.01 * videoRate);
+
+    // A stated rate is taken as it stands.
+    Ref<IWMStreamConfig> videoConfig;
+    ASSERT_EQ(S_OK, m_profile->GetStream(0, &videoConfig));
+    ASSERT_EQ(S_OK, videoConfig->SetBitrate(300000));
+    ASSERT_EQ(S_OK, m_profile->ReconfigStream(videoConfig.p));
+    m_sink.reset();
+    ASSERT_EQ(S_OK, WMCreateWriterFileSink(&m_sink));
+    Begin(Wide(m_dir.file("stated.asf")));
+    for (const ClipPacket &p : s_clip->packets)
+        ASSERT_EQ(S_OK, Write(p));
+    ASSERT_EQ(S_OK, m_writer->EndWriting());
+    EXPECT_EQ(300000 + static_cast<long>(audioRate), HeaderMaxBitRate(m_dir.file("stated.asf")));
 }
 
 TEST_F(WriterTest, SampleBuffersKeepTheirLimits)

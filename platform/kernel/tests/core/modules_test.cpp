@@ -153,6 +153,33 @@ TEST_F(ModuleTest, MissingModuleAndFailedAttach)
     EXPECT_EQ(GetModuleHandleA(kModule), nullptr);
 }
 
+// A module file cut short anywhere (a half-finished copy) fails to load with
+// ERROR_BAD_EXE_FORMAT instead of killing the process when it is mapped.
+TEST_F(ModuleTest, TruncatedModuleFailsWithBadExeFormat)
+{
+    const std::string whole = twtest::ReadFile(twtest::TestPath(kModule));
+    ASSERT_GT(whole.size(), 4096u);
+    twtest::TempDir temp;
+    size_t refused = 0;
+    for (size_t size = 0; size < whole.size(); size += size < 128 ? 16 : 1024) {
+        const std::string path = temp.file("Cut" + std::to_string(size) + ".dll");
+        twtest::WriteFile(path, whole.substr(0, size));
+        SetLastError(ERROR_SUCCESS);
+        HMODULE module = LoadLibraryA(path.c_str());
+        if (module) {
+            // Every loadable segment is in; what is cut (symbols, debug data) is not needed.
+            FreeLibrary(module);
+            break;
+        }
+        ASSERT_EQ(GetLastError(), (DWORD)ERROR_BAD_EXE_FORMAT) << size << " bytes";
+        ++refused;
+    }
+    EXPECT_GT(refused, 8u);
+    twtest::WriteFile(temp.file("Garbage.dll"), "not an ELF file");
+    EXPECT_EQ(LoadLibraryA(temp.file("Garbage.dll").c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_BAD_EXE_FORMAT);
+}
+
 TEST_F(ModuleTest, DllMainMayLoadAnotherModule)
 {
     twtest::TempDir temp;

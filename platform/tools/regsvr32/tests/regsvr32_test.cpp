@@ -122,6 +122,15 @@ TEST_F(Regsvr32Test, FailuresExitNonZeroWithAMessage)
     r = Regsvr32({"/s", missing});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_EQ(r.output, "");
+    // Silent too when the loader has something to say about a damaged file.
+    const std::string damaged = dir.file("damaged.ax");
+    twtest::WriteFile(damaged, "not a module");
+    r = Regsvr32({damaged});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.output.find("failed to load"), std::string::npos) << r.output;
+    r = Regsvr32({"/s", damaged});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.output, "");
 
     r = Regsvr32({});
     EXPECT_EQ(r.exitCode, 1);
