@@ -11,6 +11,7 @@
 #include <control.h>
 #include <objbase.h>
 #include <uuids.h>
+#include <vfwmsgs.h>
 #include <windows.h>
 
 #include <twgui/testing.h>
@@ -403,6 +404,32 @@ TEST_F(VideoRenderers, RenderPicksTheVideoRendererWhoseWindowShowsTheFrames)
     EXPECT_DOUBLE_EQ(0.04, perFrame);
     if (const char *keep = std::getenv("TW_KEEP_PICTURES"))
         twgui::test::SaveWindowPng(hwnd, std::string(keep) + "/vidrend.png");
+}
+
+// Left windowed (its default), the VMR9 shows the video in a window of its own;
+// the windowless control is refused, and the mode is fixed once connected.
+TEST_F(VideoRenderers, Vmr9WindowedShowsItsOwnWindow)
+{
+    vmr = twcom::Make<twds::Vmr9>();
+    ASSERT_EQ(S_OK, gb->AddFilter(vmr.get(), u"Video Mixing Renderer"));
+    ComPtr<IPin> in;
+    ASSERT_EQ(S_OK, vmr->FindPin(u"VMR Input0", in.put()));
+    ASSERT_EQ(S_OK, gb->Connect(sourcePin.get(), in.get()));
+    auto config = twcom::QueryAs<IVMRFilterConfig9>(vmr->Identity(), IID_IVMRFilterConfig9);
+    DWORD mode = 0;
+    ASSERT_EQ(S_OK, config->GetRenderingMode(&mode));
+    EXPECT_EQ(DWORD(VMR9Mode_Windowed), mode);
+    EXPECT_EQ(VFW_E_WRONG_STATE, config->SetRenderingMode(VMR9Mode_Windowless));
+    auto wc = twcom::QueryAs<IVMRWindowlessControl9>(vmr->Identity(), IID_IVMRWindowlessControl9);
+    EXPECT_EQ(VFW_E_WRONG_STATE, wc->SetBorderColor(0));
+
+    ASSERT_TRUE(SUCCEEDED(mc->Run()));
+    HWND hwnd = vmr->OwnWindow();
+    ASSERT_NE(nullptr, hwnd);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_TRUE(Shows(hwnd, client.right / 4, client.bottom / 4, kRed));
+    EXPECT_TRUE(Shows(hwnd, client.right / 4, client.bottom * 3 / 4, kBlue));
 }
 
 // A Video Renderer takes only video it can show: a type without a picture format
