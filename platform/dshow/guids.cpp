@@ -2,3 +2,4 @@
 #include <initguid.h>
 #include <strmif.h>
 #include <uuids.h>
+#include <vmr9.h>

@@ -1,6 +1,8 @@
-// Test interface of the gui library: lets a unit test answer message boxes and
-// read what they said. Platform-internal; system code never includes it.
+// Test interface of the gui library: lets a unit test answer message boxes, read
+// what they said, and read the pixels a window shows. Platform-internal; system
+// code never includes it.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,5 +26,18 @@ void SetMessageBoxResponder(std::function<int(const MessageBoxInfo &)> responder
 
 // The message boxes shown (or answered) since the previous call, oldest first.
 std::vector<MessageBoxInfo> TakeMessageBoxes();
+
+// What a window's client area shows on the Qt thread: 0x00RRGGBB pixels, top row
+// first. Empty (width 0) when the window is not shown.
+struct WindowPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+WindowPixels ReadWindowPixels(HWND hwnd);
+
+// Saves a picture of a window as shown (with its frame) to a PNG file.
+bool SaveWindowPng(HWND hwnd, const std::string &path);
 
 } // namespace twgui::test
