@@ -13,11 +13,13 @@
 #include <objbase.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
+#include <windows.h>
 
 #include <twtesting.h>
 
 #include "filters/audrend/audio_renderer.h"
 #include "filters/audrend/pcm_gain.h"
+#include "filters/audrend/slaved_time.h"
 #include "kit/source.h"
 
 namespace {
@@ -187,6 +189,62 @@ TEST_F(AudioRendererTest, RenderOfAPcmPinPicksItAndItTakesTwoSecondsInRealTimeSi
     EXPECT_LT(seconds, 3.0);
     EXPECT_EQ(100, AsAudioRenderer(renderer.get())->Presented());
     EXPECT_EQ(0, CountAfterwards(EC_COMPLETE, 200)) << "EC_COMPLETE came more than once";
+}
+
+TEST_F(AudioRendererTest, TheGraphRunsOnTheRenderersClockWhichKeepsTheMachinesTimeWithoutAServer)
+{
+    auto renderer = RenderTone(20);
+    ASSERT_TRUE(renderer);
+    auto mf = twcom::QueryAs<IMediaFilter>(gb.get(), IID_IMediaFilter);
+    ASSERT_TRUE(mf);
+    ASSERT_TRUE(SUCCEEDED(mc->Run()));
+    ComPtr<IReferenceClock> clock;
+    ASSERT_EQ(S_OK, mf->GetSyncSource(clock.put()));
+    auto own = twcom::QueryAs<IReferenceClock>(renderer.get(), IID_IReferenceClock);
+    EXPECT_EQ(own.get(), clock.get()) << "the graph did not take the renderer's clock";
+    REFERENCE_TIME a = 0, b = 0;
+    auto begin = std::chrono::steady_clock::now();
+    clock->GetTime(&a);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    clock->GetTime(&b);
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_NEAR(elapsed, (b - a) / 1e7, 0.01);
+    // Advises go through it too.
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    DWORD_PTR cookie = 0;
+    clock->GetTime(&a);
+    ASSERT_EQ(S_OK, clock->AdviseTime(a, 50 * kMs, reinterpret_cast<HEVENT>(event), &cookie));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 5000));
+    clock->GetTime(&b);
+    EXPECT_GE(b - a, 50 * kMs);
+    CloseHandle(event);
+    EventsUntilComplete(5000);
+}
+
+TEST(SlavedTime, FollowsASlightlyFastDeviceAndIgnoresJumps)
+{
+    twds::SlavedTime t;
+    const REFERENCE_TIME base = 1000000000;
+    // A device 0.5% fast, reporting every 20 ms for 20 s.
+    REFERENCE_TIME last = 0;
+    for (int i = 1; i <= 1000; ++i) {
+        REFERENCE_TIME now = base + i * 20 * kMs;
+        t.Observe(now, base + (i * 20 * kMs) * 1005 / 1000);
+        REFERENCE_TIME r = t.At(now);
+        EXPECT_GE(r, last);
+        last = r;
+    }
+    REFERENCE_TIME now = base + 1000 * 20 * kMs;
+    EXPECT_NEAR(static_cast<double>(base + (1000 * 20 * kMs) * 1005 / 1000), static_cast<double>(t.At(now)),
+                5.0 * kMs);
+    // A 300 ms jump (an underrun) is not followed.
+    REFERENCE_TIME before = t.Offset();
+    t.Observe(now + 20 * kMs, t.At(now + 20 * kMs) + 300 * kMs);
+    EXPECT_EQ(before, t.Offset());
+    // Pulled back, the reading slows down but never goes backwards.
+    REFERENCE_TIME r1 = t.At(now + 40 * kMs);
+    t.Observe(now + 40 * kMs, r1 - 40 * kMs);
+    EXPECT_GE(t.At(now + 40 * kMs), r1);
 }
 
 TEST_F(AudioRendererTest, PauseHoldsAndStopFlushesForAFreshRun)

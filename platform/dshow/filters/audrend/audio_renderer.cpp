@@ -55,7 +55,7 @@ HRESULT AudioRenderer::Create(IUnknown *outer, REFIID riid, void **ppv)
     return twcom::HandOut(twcom::Make<AudioRenderer>(), riid, ppv);
 }
 
-AudioRenderer::AudioRenderer()
+AudioRenderer::AudioRenderer() : m_timer(twcom::Make<SystemClock>())
 {
     SetClassId(CLSID_DSoundRender);
     Input().Rename(kPinName);
@@ -103,6 +103,8 @@ void AudioRenderer::CloseDevice()
     if (m_device)
         m_device->Flush();
     m_device.reset();
+    m_anchors.clear();
+    m_bytesWritten = 0;
     m_toDevice = false;
 }
 
@@ -123,14 +125,44 @@ HRESULT AudioRenderer::DoRenderSample(IMediaSample *sample, REFERENCE_TIME)
     std::vector<int16_t> pcm(static_cast<size_t>(length) / sizeof(int16_t));
     std::memcpy(pcm.data(), data, pcm.size() * sizeof(int16_t));
     ApplyGain(pcm.data(), pcm.size(), m_channels.load(), m_volume.load(), m_balance.load());
+    REFERENCE_TIME start = 0, stop = 0;
+    bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
     std::lock_guard<std::mutex> hold(m_deviceLock);
-    if (m_device && !Input().Flushing() && !m_device->Write(pcm.data(), pcm.size() * sizeof(int16_t))) {
+    if (!m_device || Input().Flushing())
+        return S_OK;
+    if (timed)
+        m_anchors.push_back({m_bytesWritten, start});
+    if (!m_device->Write(pcm.data(), pcm.size() * sizeof(int16_t))) {
         // The server went away: the rest of the run is silent, still on time.
         std::fprintf(stderr, "audio renderer: the sound server stopped taking samples; playing on silently\n");
         m_device.reset();
+        m_anchors.clear();
         m_toDevice = false;
+        return S_OK;
     }
+    m_bytesWritten += pcm.size() * sizeof(int16_t);
+    ObserveDevice();
     return S_OK;
+}
+
+void AudioRenderer::ObserveDevice()
+{
+    unsigned long long played = 0;
+    if (State() != State_Running || m_anchors.empty() || !m_device->PlayedBytes(&played))
+        return;
+    REFERENCE_TIME now = SystemClock::Now();
+    // The last anchor at or before the byte being heard; older ones are done with.
+    size_t i = 0;
+    while (i + 1 < m_anchors.size() && m_anchors[i + 1].byte <= played)
+        ++i;
+    m_anchors.erase(m_anchors.begin(), m_anchors.begin() + static_cast<std::ptrdiff_t>(i));
+    const Anchor &a = m_anchors.front();
+    if (played < a.byte)
+        return;
+    REFERENCE_TIME heard = a.start + static_cast<REFERENCE_TIME>((played - a.byte) * 10000000ull /
+                                                                m_device->BytesPerSecond());
+    std::lock_guard<std::mutex> hold(m_clockLock);
+    m_time.Observe(now, StartTime() + heard);
 }
 
 HRESULT AudioRenderer::EndOfStream(kit::InputPin *pin)
@@ -149,6 +181,8 @@ HRESULT AudioRenderer::BeginFlush(kit::InputPin *pin)
     std::lock_guard<std::mutex> hold(m_deviceLock);
     if (m_device)
         m_device->Flush();
+    m_anchors.clear();
+    m_bytesWritten = 0;
     return hr;
 }
 
@@ -182,6 +216,56 @@ HRESULT STDMETHODCALLTYPE AudioRenderer::get_Balance(LONG *plBalance)
         return E_POINTER;
     *plBalance = m_balance.load();
     return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AudioRenderer::GetTime(REFERENCE_TIME *pTime)
+{
+    if (!pTime)
+        return E_POINTER;
+    std::lock_guard<std::mutex> hold(m_clockLock);
+    *pTime = m_time.At(SystemClock::Now());
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AudioRenderer::AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTime,
+                                                    HEVENT hEvent, DWORD_PTR *pdwAdviseCookie)
+{
+    if (!m_timer)
+        return E_OUTOFMEMORY;
+    REFERENCE_TIME offset = 0;
+    {
+        std::lock_guard<std::mutex> hold(m_clockLock);
+        offset = m_time.Offset();
+    }
+    return m_timer->AdviseTime(baseTime - offset, streamTime, hEvent, pdwAdviseCookie);
+}
+
+HRESULT STDMETHODCALLTYPE AudioRenderer::AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME periodTime,
+                                                        HSEMAPHORE hSemaphore, DWORD_PTR *pdwAdviseCookie)
+{
+    if (!m_timer)
+        return E_OUTOFMEMORY;
+    REFERENCE_TIME offset = 0;
+    {
+        std::lock_guard<std::mutex> hold(m_clockLock);
+        offset = m_time.Offset();
+    }
+    return m_timer->AdvisePeriodic(startTime - offset, periodTime, hSemaphore, pdwAdviseCookie);
+}
+
+HRESULT STDMETHODCALLTYPE AudioRenderer::Unadvise(DWORD_PTR dwAdviseCookie)
+{
+    return m_timer ? m_timer->Unadvise(dwAdviseCookie) : S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE AudioRenderer::JoinFilterGraph(IFilterGraph *pGraph, LPCWSTR pName)
+{
+    if (!pGraph) {
+        twcom::ComPtr<IReferenceClock> clock = Clock();
+        if (clock.get() == static_cast<IReferenceClock *>(this))
+            SetSyncSource(nullptr);
+    }
+    return Renderer::JoinFilterGraph(pGraph, pName);
 }
 
 HRESULT STDMETHODCALLTYPE AudioRenderer::GetTypeInfoCount(UINT *pctinfo)

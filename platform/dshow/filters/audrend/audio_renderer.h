@@ -15,14 +15,24 @@
 // m_deviceLock, which a Stop or flush takes after the kit released its waiters,
 // so a write blocked on a full server buffer delays them by at most that buffer.
 // Volume and balance are atomics that any thread may set.
+//
+// The filter is also the graph's reference clock when it is the renderer the
+// graph manager finds first: the machine's clock, pulled toward the position the
+// sound server reports while it plays (see SlavedTime); without a server it is
+// the machine's clock. Advises go to a system clock of the filter's own,
+// shifted by the difference. Any thread reads the clock (m_clockLock, taken
+// under no other lock of the filter but the kit's render lock).
 #pragma once
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <control.h>
 
+#include "clock/system_clock.h"
 #include "filters/audrend/pulse_output.h"
+#include "filters/audrend/slaved_time.h"
 #include "kit/renderer.h"
 
 TWCOM_INTERFACE(IBasicAudio, IID_IBasicAudio)
@@ -30,7 +40,7 @@ TWCOM_INTERFACE(IBasicAudio, IID_IBasicAudio)
 namespace twds {
 
 class AudioRenderer final
-    : public twcom::Object<AudioRenderer, kit::Renderer, IBasicAudio, IAMFilterMiscFlags> {
+    : public twcom::Object<AudioRenderer, kit::Renderer, IBasicAudio, IReferenceClock, IAMFilterMiscFlags> {
 public:
     static HRESULT Create(IUnknown *outer, REFIID riid, void **ppv);
     AudioRenderer();
@@ -53,6 +63,16 @@ public:
     {
         return E_NOTIMPL;
     }
+    // IReferenceClock
+    HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME *pTime) override;
+    HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTime, HEVENT hEvent,
+                                         DWORD_PTR *pdwAdviseCookie) override;
+    HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME periodTime,
+                                             HSEMAPHORE hSemaphore, DWORD_PTR *pdwAdviseCookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR dwAdviseCookie) override;
+    // IBaseFilter: leaving a graph drops the filter's own clock, which would
+    // otherwise keep the filter alive through itself.
+    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph *pGraph, LPCWSTR pName) override;
     // IAMFilterMiscFlags
     ULONG STDMETHODCALLTYPE GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
 
@@ -71,7 +91,16 @@ protected:
     HRESULT BeginFlush(kit::InputPin *pin) override;
 
 private:
+    // Where the written bytes stand on the media timeline: a sample's start at
+    // the byte count written before it, kept while its bytes may be playing.
+    struct Anchor {
+        unsigned long long byte;
+        REFERENCE_TIME start;
+    };
+
     void CloseDevice();
+    // After a write: tells the clock where the server's playback stands. m_deviceLock held.
+    void ObserveDevice();
 
     std::atomic<LONG> m_volume{0};
     std::atomic<LONG> m_balance{0};
@@ -79,6 +108,11 @@ private:
     std::atomic<unsigned> m_channels{0};        // written under the filter lock at the pause
     std::mutex m_deviceLock;
     std::unique_ptr<PulseOutput> m_device;      // m_deviceLock; opened at Pause from Stopped, closed at Stop
+    std::vector<Anchor> m_anchors;              // m_deviceLock; emptied with every flush
+    unsigned long long m_bytesWritten = 0;      // m_deviceLock; since the device's last flush
+    std::mutex m_clockLock;
+    SlavedTime m_time;                          // m_clockLock
+    twcom::ComPtr<SystemClock> m_timer;         // set in construction: serves the advises
 };
 
 } // namespace twds

@@ -11,6 +11,9 @@ namespace {
 // The server's buffer holds about this much audio; the renderer hands samples
 // over a little less ahead of their time than this.
 const unsigned kBufferMs = 300;
+// Playback starts once this much is queued: the renderer writes ahead of time,
+// so starting early keeps what is heard on time.
+const unsigned kStartMs = 20;
 
 } // namespace
 
@@ -32,8 +35,8 @@ std::unique_ptr<PulseOutput> PulseOutput::Open(const WAVEFORMATEX &format, std::
     unsigned bytesPerSecond = format.nSamplesPerSec * format.nChannels * 2;
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(bytesPerSecond / 1000 * kBufferMs);
-    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.tlength = static_cast<uint32_t>(spec.rate * kBufferMs / 1000 * format.nChannels * 2);
+    attr.prebuf = static_cast<uint32_t>(spec.rate * kStartMs / 1000 * format.nChannels * 2);
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);
     int error = 0;
@@ -79,16 +82,14 @@ void PulseOutput::Drain()
     pa_simple_drain(m_stream, &error);
 }
 
-bool PulseOutput::PlayedTime(REFERENCE_TIME *time)
+bool PulseOutput::PlayedBytes(unsigned long long *bytes)
 {
     int error = 0;
     pa_usec_t latency = pa_simple_get_latency(m_stream, &error);
     if (latency == static_cast<pa_usec_t>(-1))
         return false;
-    REFERENCE_TIME written = static_cast<REFERENCE_TIME>(m_written * 10000000ull / m_bytesPerSecond);
-    *time = written - static_cast<REFERENCE_TIME>(latency) * 10;
-    if (*time < 0)
-        *time = 0;
+    unsigned long long queued = latency * m_bytesPerSecond / 1000000;
+    *bytes = queued < m_written ? m_written - queued : 0;
     return true;
 }
 

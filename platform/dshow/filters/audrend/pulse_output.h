@@ -30,9 +30,10 @@ public:
     void Flush();
     // Waits until everything queued has been played.
     void Drain();
-    // The media time the listener hears now, measured from the first byte
-    // written since Open or the last Flush (100 ns units); false when unknown.
-    bool PlayedTime(REFERENCE_TIME *time);
+    // How many bytes written since Open or the last Flush the listener has
+    // heard by now; false when the server cannot say.
+    bool PlayedBytes(unsigned long long *bytes);
+    unsigned BytesPerSecond() const { return m_bytesPerSecond; }
 
 private:
     explicit PulseOutput(pa_simple *stream, unsigned bytesPerSecond);
