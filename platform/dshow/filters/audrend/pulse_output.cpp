@@ -1,6 +1,9 @@
 #include "pulse_output.h"
 
 #include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -15,6 +18,20 @@ const unsigned kBufferMs = 300;
 // so starting early keeps what is heard on time.
 const unsigned kStartMs = 20;
 
+// Whether a server is named (PULSE_SERVER) or has its socket in the usual
+// places. Without one the renderer plays silently and does not ask libpulse,
+// which would start a server of its own behind the user's back.
+bool ServerMayAnswer()
+{
+    if (const char *named = std::getenv("PULSE_SERVER"); named && *named)
+        return true;
+    struct stat st;
+    if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
+        if (stat((std::string(runtime) + "/pulse/native").c_str(), &st) == 0)
+            return true;
+    return stat("/run/pulse/native", &st) == 0 || stat("/var/run/pulse/native", &st) == 0;
+}
+
 } // namespace
 
 std::unique_ptr<PulseOutput> PulseOutput::Open(const WAVEFORMATEX &format, std::string *why)
@@ -25,9 +42,11 @@ std::unique_ptr<PulseOutput> PulseOutput::Open(const WAVEFORMATEX &format, std::
             *why = "the format is not 16-bit PCM the sound server takes";
         return nullptr;
     }
-    // A renderer on a machine without a sound server plays silently; starting
-    // one behind the user's back is not wanted.
-    setenv("PULSE_NO_SPAWN", "1", 0);
+    if (!ServerMayAnswer()) {
+        if (why)
+            *why = "no sound server is running";
+        return nullptr;
+    }
     pa_sample_spec spec{};
     spec.format = PA_SAMPLE_S16LE;
     spec.rate = format.nSamplesPerSec;

@@ -18,7 +18,8 @@ namespace twds {
 class PulseOutput {
 public:
     // Connects a playback stream for 16-bit PCM of this format; null when no
-    // sound server answers (why says what failed). Never starts a server.
+    // sound server answers (why says what failed). Never starts a server: one
+    // that is neither named nor has a socket in the usual places is not asked.
     static std::unique_ptr<PulseOutput> Open(const WAVEFORMATEX &format, std::string *why);
     ~PulseOutput();
     PulseOutput(const PulseOutput &) = delete;
