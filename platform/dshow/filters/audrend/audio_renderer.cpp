@@ -227,17 +227,18 @@ HRESULT STDMETHODCALLTYPE AudioRenderer::GetTime(REFERENCE_TIME *pTime)
     return S_OK;
 }
 
+REFERENCE_TIME AudioRenderer::ClockOffset()
+{
+    std::lock_guard<std::mutex> hold(m_clockLock);
+    return m_time.Offset();
+}
+
 HRESULT STDMETHODCALLTYPE AudioRenderer::AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTime,
                                                     HEVENT hEvent, DWORD_PTR *pdwAdviseCookie)
 {
     if (!m_timer)
         return E_OUTOFMEMORY;
-    REFERENCE_TIME offset = 0;
-    {
-        std::lock_guard<std::mutex> hold(m_clockLock);
-        offset = m_time.Offset();
-    }
-    return m_timer->AdviseTime(baseTime - offset, streamTime, hEvent, pdwAdviseCookie);
+    return m_timer->AdviseTime(baseTime - ClockOffset(), streamTime, hEvent, pdwAdviseCookie);
 }
 
 HRESULT STDMETHODCALLTYPE AudioRenderer::AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME periodTime,
@@ -245,12 +246,7 @@ HRESULT STDMETHODCALLTYPE AudioRenderer::AdvisePeriodic(REFERENCE_TIME startTime
 {
     if (!m_timer)
         return E_OUTOFMEMORY;
-    REFERENCE_TIME offset = 0;
-    {
-        std::lock_guard<std::mutex> hold(m_clockLock);
-        offset = m_time.Offset();
-    }
-    return m_timer->AdvisePeriodic(startTime - offset, periodTime, hSemaphore, pdwAdviseCookie);
+    return m_timer->AdvisePeriodic(startTime - ClockOffset(), periodTime, hSemaphore, pdwAdviseCookie);
 }
 
 HRESULT STDMETHODCALLTYPE AudioRenderer::Unadvise(DWORD_PTR dwAdviseCookie)

@@ -99,6 +99,8 @@ private:
     };
 
     void CloseDevice();
+    // The clock's reading minus the machine's (advises are shifted by it).
+    REFERENCE_TIME ClockOffset();
     // After a write: tells the clock where the server's playback stands. m_deviceLock held.
     void ObserveDevice();
 
