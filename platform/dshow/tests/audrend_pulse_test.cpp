@@ -69,7 +69,9 @@ TEST(AudioRendererOnPulse, TheNullSinkReceivesTheToneAtTheVolumeSet)
     twtest::BackgroundProcess recorder({parec, "--device=tw_null.monitor", "--raw", "--format=s16le",
                                         "--rate=44100", "--channels=2", "--latency-msec=20", recording},
                                        dir.file("parec.log"), dir.path());
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The monitor of a running null sink delivers silence at once: data in the
+    // file means the recording has started.
+    ASSERT_TRUE(twtest::WaitForFile(recording, 5000)) << twtest::ReadFile(dir.file("parec.log"));
 
     CoInitialize(nullptr);
     {
