@@ -96,6 +96,7 @@ HRESULT Renderer::Receive(InputPin *, IMediaSample *sample)
         m_wake.notify_all();
     }
     REFERENCE_TIME lateness = 0;
+    REFERENCE_TIME ahead = PresentAhead();
     for (;;) {
         if (m_flushing)
             return S_FALSE;
@@ -110,9 +111,9 @@ HRESULT Renderer::Receive(InputPin *, IMediaSample *sample)
             break;
         REFERENCE_TIME now = 0;
         m_runClock->GetTime(&now);
-        REFERENCE_TIME due = m_runStart + start;
+        REFERENCE_TIME due = m_runStart + start - ahead;
         if (now >= due) {
-            lateness = now - due;
+            lateness = std::max<REFERENCE_TIME>(0, now - (m_runStart + start));
             if (DropsLateSamples() && now > m_runStart + stop) {
                 ++m_dropped;
                 return S_OK;

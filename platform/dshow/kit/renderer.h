@@ -31,6 +31,9 @@ protected:
     virtual HRESULT DoRenderSample(IMediaSample *sample, REFERENCE_TIME lateness) = 0;
     // Video renderers drop a sample whose end time has already passed.
     virtual bool DropsLateSamples() { return false; }
+    // How long before its time a sample is presented (an audio renderer feeding
+    // a device buffer ahead of the clock); lateness still counts from its time.
+    virtual REFERENCE_TIME PresentAhead() { return 0; }
 
     InputPin &Input() { return m_pin; }
 
