@@ -1,4 +1,5 @@
 // Definitions of the DirectShow interface, class and media type identifiers.
 #include <initguid.h>
 #include <strmif.h>
+#include <qnetwork.h>
 #include <uuids.h>
