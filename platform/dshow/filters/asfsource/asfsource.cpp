@@ -188,24 +188,37 @@ void AsfSource::CloseQueues(HRESULT end)
 
 void AsfSource::ReaderThread(std::shared_ptr<twwmf::AsfInput> input, bool opened)
 {
+    // While the input fills its preroll (at the start, after a stall or a
+    // reconnect), packets are held here and go downstream together once it is
+    // full: the renderers start on a full buffer. The preroll bounds the hold.
+    std::vector<twwmf::AsfPacket> held;
+    auto deliver = [this](twwmf::AsfPacket &&packet) {
+        for (Stream &s : m_streams)
+            if (s.number == packet.streamNumber && s.connected)
+                return s.queue->Push(std::move(packet));
+        return true;            // a stream nobody takes
+    };
     HRESULT hr = opened ? S_OK : input->Open(m_url);
     while (SUCCEEDED(hr)) {
         twwmf::AsfPacket packet;
         hr = input->ReadPacket(packet);
         if (hr != S_OK)
             break;
-        for (Stream &s : m_streams) {
-            if (s.number != packet.streamNumber || !s.connected)
-                continue;
-            if (!s.queue->Push(std::move(packet)))
-                hr = E_ABORT;       // stopping
-            break;
-        }
+        held.push_back(std::move(packet));
+        if (input->Statistics().buffering)
+            continue;
+        for (twwmf::AsfPacket &p : held)
+            if (!deliver(std::move(p)))
+                hr = E_ABORT;   // stopping
+        held.clear();
     }
     if (hr == E_ABORT) {
         CloseQueues(E_ABORT);
         return;
     }
+    for (twwmf::AsfPacket &p : held)
+        if (!deliver(std::move(p)))
+            return;             // stopping
     if (FAILED(hr))
         NotifyEvent(EC_ERRORABORT, hr, 0);
     // Every pin delivers what it holds, then EndOfStream.
