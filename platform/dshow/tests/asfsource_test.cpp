@@ -263,6 +263,34 @@ TEST_F(AsfSourceGraph, BroadcastBuffersBeforeItsFirstSampleAndStopsPromptly)
     EXPECT_LT(Since(stopping), 1.5);
 }
 
+TEST_F(AsfSourceGraph, StopWhilePausedOnAHeldSampleReturnsPromptly)
+{
+    strsrvtest::StreamServerProcess server(m_dir.path(), {});
+    ASSERT_TRUE(server.Ok()) << server.Log();
+    Build(server.Base() + "/clip.asf");
+    mc->Pause();
+    // The pause completes once each renderer holds its first sample.
+    auto start = Clock::now();
+    OAFilterState state;
+    HRESULT hr = E_FAIL;
+    while (Since(start) < 5 && (hr = mc->GetState(100, &state)) != S_OK) {
+    }
+    ASSERT_EQ(S_OK, hr);
+    EXPECT_EQ(State_Paused, state);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Paused, each renderer holds one sample; the delivery threads wait on them.
+    EXPECT_EQ(0, m_recorders[1]->EndOfStreams());
+    auto stopping = Clock::now();
+    EXPECT_EQ(S_OK, mc->Stop());
+    EXPECT_LT(Since(stopping), 1.5);
+    // And it runs from the start after that.
+    ASSERT_TRUE(SUCCEEDED(mc->Run()));
+    auto events = Events(15);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(EC_COMPLETE, events.back().first);
+    EXPECT_EQ(1, m_recorders[1]->EndOfStreams());
+}
+
 TEST_F(AsfSourceGraph, DroppedBroadcastEndsEveryPinWithErrorAbortAfterReconnects)
 {
     strsrvtest::StreamServerProcess server(m_dir.path(), {"--live", "clip.asf", "--drop-after", "1"});

@@ -344,7 +344,6 @@ HRESULT STDMETHODCALLTYPE AsfSource::get_IsBroadcast(VARIANT_BOOL *p)
 {
     if (!p)
         return E_POINTER;
-    std::lock_guard<std::recursive_mutex> hold(m_lock);
     *p = m_broadcast ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }

@@ -17,6 +17,7 @@
 // Threads: Load, GetCurFile and state changes on the graph's thread; the reader
 // and delivery threads as above; IAMNetworkStatus from any thread.
 #pragma once
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -87,7 +88,7 @@ private:
     twwmf::AsfStatistics Statistics();
 
     std::u16string m_url;               // set once by Load (graph thread, stopped)
-    bool m_broadcast = false;           // set once by Load
+    std::atomic<bool> m_broadcast{false}; // set once by Load, read by any thread
     std::vector<Stream> m_streams;      // set once by Load; queues are thread-safe
     std::mutex m_inputLock;
     std::shared_ptr<twwmf::AsfInput> m_input;   // m_inputLock: the input of this run
