@@ -290,6 +290,15 @@ twwmf::AsfStatistics AsfSource::Statistics()
     return m_input ? m_input->Statistics() : twwmf::AsfStatistics();
 }
 
+template <typename Pick>
+HRESULT AsfSource::Report(LONG *p, Pick pick)
+{
+    if (!p)
+        return E_POINTER;
+    *p = pick(Statistics());
+    return S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE AsfSource::GetTypeInfoCount(UINT *pctinfo)
 {
     if (!pctinfo)
@@ -300,44 +309,35 @@ HRESULT STDMETHODCALLTYPE AsfSource::GetTypeInfoCount(UINT *pctinfo)
 
 HRESULT STDMETHODCALLTYPE AsfSource::get_ReceivedPackets(LONG *p)
 {
-    if (!p)
-        return E_POINTER;
-    *p = Clamp(Statistics().receivedPackets);
-    return S_OK;
+    return Report(p, [](const twwmf::AsfStatistics &s) { return Clamp(s.receivedPackets); });
 }
 
 HRESULT STDMETHODCALLTYPE AsfSource::get_RecoveredPackets(LONG *p)
 {
-    if (!p)
-        return E_POINTER;
-    *p = Clamp(Statistics().recoveredPackets);
-    return S_OK;
+    return Report(p, [](const twwmf::AsfStatistics &s) { return Clamp(s.recoveredPackets); });
 }
 
 HRESULT STDMETHODCALLTYPE AsfSource::get_LostPackets(LONG *p)
 {
-    if (!p)
-        return E_POINTER;
-    *p = Clamp(Statistics().lostPackets);
-    return S_OK;
+    return Report(p, [](const twwmf::AsfStatistics &s) { return Clamp(s.lostPackets); });
 }
 
 HRESULT STDMETHODCALLTYPE AsfSource::get_ReceptionQuality(LONG *p)
 {
-    if (!p)
-        return E_POINTER;
-    *p = static_cast<LONG>(std::min<uint32_t>(Statistics().receptionQuality, 100));
-    return S_OK;
+    return Report(p, [](const twwmf::AsfStatistics &s) { return Clamp(std::min<uint32_t>(s.receptionQuality, 100)); });
 }
 
 HRESULT STDMETHODCALLTYPE AsfSource::get_BufferingCount(LONG *p)
 {
-    if (!p)
-        return E_POINTER;
     // The preroll is filled at the start of a run and after each reconnect.
-    twwmf::AsfStatistics stats = Statistics();
-    *p = stats.receivedPackets || stats.buffering ? Clamp(1 + uint64_t(stats.reconnects)) : 0;
-    return S_OK;
+    return Report(p, [](const twwmf::AsfStatistics &s) {
+        return s.receivedPackets || s.buffering ? Clamp(1 + uint64_t(s.reconnects)) : 0;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::get_BufferingProgress(LONG *p)
+{
+    return Report(p, [](const twwmf::AsfStatistics &s) { return Clamp(std::min<uint32_t>(s.bufferingProgress, 100)); });
 }
 
 HRESULT STDMETHODCALLTYPE AsfSource::get_IsBroadcast(VARIANT_BOOL *p)
@@ -345,14 +345,6 @@ HRESULT STDMETHODCALLTYPE AsfSource::get_IsBroadcast(VARIANT_BOOL *p)
     if (!p)
         return E_POINTER;
     *p = m_broadcast ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::get_BufferingProgress(LONG *p)
-{
-    if (!p)
-        return E_POINTER;
-    *p = static_cast<LONG>(std::min<uint32_t>(Statistics().bufferingProgress, 100));
     return S_OK;
 }
 

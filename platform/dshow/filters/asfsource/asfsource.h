@@ -86,6 +86,9 @@ private:
     void ReaderThread(std::shared_ptr<twwmf::AsfInput> input, bool opened);
     void CloseQueues(HRESULT end);
     twwmf::AsfStatistics Statistics();
+    // Writes one figure of the input's statistics to a caller's LONG.
+    template <typename Pick>
+    HRESULT Report(LONG *p, Pick pick);
 
     std::u16string m_url;               // set once by Load (graph thread, stopped)
     std::atomic<bool> m_broadcast{false}; // set once by Load, read by any thread
