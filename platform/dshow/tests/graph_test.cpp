@@ -9,6 +9,7 @@
 
 #include <control.h>
 #include <evcode.h>
+#include <nserror.h>
 #include <objbase.h>
 #include <vfwmsgs.h>
 #include <windows.h>
@@ -389,8 +390,8 @@ TEST_F(Graph, RenderFileReportsWhatItCouldRender)
     third->EnumFilters(e.put());
     IBaseFilter *f = nullptr;
     EXPECT_EQ(S_FALSE, e->Next(1, &f, nullptr));
-    // The network source is not there yet; other URLs have no source at all.
-    EXPECT_EQ(VFW_E_CANNOT_LOAD_SOURCE_FILTER, third->RenderFile(u"http://host/live.asf", nullptr));
+    // The network source reports its own failure; other URLs have no source at all.
+    EXPECT_EQ(NS_E_SERVER_NOT_FOUND, third->RenderFile(u"http://host.invalid/live.asf", nullptr));
     EXPECT_EQ(VFW_E_UNKNOWN_FILE_TYPE, third->RenderFile(u"rtsp://host/clip.mov", nullptr));
 }
 

@@ -1,0 +1,102 @@
+// The ASF network source (CLSID_NetShowSource), the source RenderFile picks for
+// stream URLs and ASF files. Load opens the URL through the ASF input module on
+// the caller's thread, so that a host not found, a refused connection or content
+// that is not ASF fail RenderFile with the module's HRESULT. Each ASF stream
+// becomes an output pin "Stream N" (N the ASF stream number) offering the
+// stream's compressed media type.
+//
+// Streaming: from Pause (out of Stopped) one reader thread pulls packets from
+// the input and hands each to its pin's bounded queue; the kit gives each pin a
+// delivery thread that takes packets from its queue into media samples. A full
+// queue blocks the reader (push back to the network), so memory stays bounded
+// and no packet is dropped. At the end of the stream every pin delivers
+// EndOfStream; a failure for good also sends EC_ERRORABORT with its HRESULT.
+// Stop cancels the input, so no thread stays blocked; the next Pause opens the
+// URL again and starts from the beginning (a broadcast: from now).
+//
+// Threads: Load, GetCurFile and state changes on the graph's thread; the reader
+// and delivery threads as above; IAMNetworkStatus from any thread.
+#pragma once
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <qnetwork.h>
+#include <twwmf/asfinput.h>
+
+#include "filters/asfsource/packet_queue.h"
+#include "kit/source.h"
+
+TWCOM_INTERFACE(IFileSourceFilter, IID_IFileSourceFilter)
+TWCOM_INTERFACE(IAMNetworkStatus, IID_IAMNetworkStatus, IID_IDispatch)
+
+namespace twds {
+
+class AsfSource final : public twcom::Object<AsfSource, kit::Source, IFileSourceFilter, IAMNetworkStatus> {
+public:
+    static HRESULT Create(IUnknown *outer, REFIID riid, void **ppv);
+    AsfSource();
+    ~AsfSource() override;
+
+    // IFileSourceFilter
+    HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) override;
+    HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) override;
+
+    // IDispatch (no type information: the interface is used from C++ only)
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *pctinfo) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *,
+                                     UINT *) override { return E_NOTIMPL; }
+    // IAMNetworkStatus
+    HRESULT STDMETHODCALLTYPE get_ReceivedPackets(LONG *p) override;
+    HRESULT STDMETHODCALLTYPE get_RecoveredPackets(LONG *p) override;
+    HRESULT STDMETHODCALLTYPE get_LostPackets(LONG *p) override;
+    HRESULT STDMETHODCALLTYPE get_ReceptionQuality(LONG *p) override;
+    HRESULT STDMETHODCALLTYPE get_BufferingCount(LONG *p) override;
+    HRESULT STDMETHODCALLTYPE get_IsBroadcast(VARIANT_BOOL *p) override;
+    HRESULT STDMETHODCALLTYPE get_BufferingProgress(LONG *p) override;
+
+protected:
+    // Filter
+    HRESULT OnPause(FILTER_STATE from) override;
+    HRESULT OnStop() override;
+    void AfterStop() override;
+
+    // OutputHandler
+    HRESULT CheckOutputType(kit::OutputPin *pin, const AM_MEDIA_TYPE &mt) override;
+    std::vector<kit::MediaType> OutputTypes(kit::OutputPin *pin) override;
+    HRESULT DecideBufferSize(kit::OutputPin *pin, ALLOCATOR_PROPERTIES *props) override;
+
+    // Source
+    HRESULT FillSample(size_t index, IMediaSample *sample) override;
+
+private:
+    struct Stream {
+        WORD number = 0;
+        kit::MediaType type;
+        LONG bufferSize = 0;
+        std::unique_ptr<PacketQueue> queue;
+        bool connected = false;     // set while stopped, read by the reader thread
+    };
+
+    size_t IndexOf(kit::OutputPin *pin) const;
+    void ReaderThread(std::shared_ptr<twwmf::AsfInput> input, bool opened);
+    void CloseQueues(HRESULT end);
+    twwmf::AsfStatistics Statistics();
+    // Writes one figure of the input's statistics to a caller's LONG.
+    template <typename Pick>
+    HRESULT Report(LONG *p, Pick pick);
+
+    std::u16string m_url;               // set once by Load (graph thread, stopped)
+    std::atomic<bool> m_broadcast{false}; // set once by Load, read by any thread
+    std::vector<Stream> m_streams;      // set once by Load; queues are thread-safe
+    std::mutex m_inputLock;
+    std::shared_ptr<twwmf::AsfInput> m_input;   // m_inputLock: the input of this run
+    bool m_inputOpened = false;         // m_inputLock: m_input is Load's, opened and unread
+    std::thread m_reader;               // the state changes' (serialised by the base filter)
+};
+
+} // namespace twds
