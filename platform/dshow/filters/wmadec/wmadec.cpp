@@ -120,7 +120,8 @@ std::vector<kit::MediaType> WmaDecoder::TypesFor(const AM_MEDIA_TYPE &in)
 
 HRESULT WmaDecoder::DecideBufferSize(kit::OutputPin *, ALLOCATOR_PROPERTIES *props)
 {
-    const WAVEFORMATEX *wfx = WaveFormat(Output().Type().get());
+    const kit::MediaType type = Output().Type();   // the block below points into it
+    const WAVEFORMATEX *wfx = WaveFormat(type.get());
     if (!wfx)
         return VFW_E_NOT_CONNECTED;
     long bytes = kMaxFrameSamples * wfx->nBlockAlign;
@@ -159,7 +160,8 @@ const AVCodec *WmaDecoder::Configure(const AM_MEDIA_TYPE &in, AVCodecContext *ct
 
 long WmaDecoder::OutputBytes(const AVFrame *frame)
 {
-    const WAVEFORMATEX *wfx = WaveFormat(Input().Type().get());
+    const kit::MediaType type = Input().Type();   // the block below points into it
+    const WAVEFORMATEX *wfx = WaveFormat(type.get());
     return wfx ? frame->nb_samples * wfx->nChannels * 2 : 0;
 }
 
@@ -170,7 +172,8 @@ REFERENCE_TIME WmaDecoder::FrameDuration(const AVFrame *frame)
 
 HRESULT WmaDecoder::WriteFrame(const AVFrame *frame, BYTE *buffer, long size, long *written)
 {
-    const WAVEFORMATEX *wfx = WaveFormat(Output().Type().get());
+    const kit::MediaType type = Output().Type();   // the block below points into it
+    const WAVEFORMATEX *wfx = WaveFormat(type.get());
     // A frame of another rate than the stream's is skipped.
     if (!wfx || frame->sample_rate != static_cast<int>(wfx->nSamplesPerSec) || frame->nb_samples <= 0 ||
         static_cast<long>(frame->nb_samples) * wfx->nBlockAlign > size)

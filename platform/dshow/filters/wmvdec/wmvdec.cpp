@@ -135,7 +135,8 @@ std::vector<kit::MediaType> WmvDecoder::TypesFor(const AM_MEDIA_TYPE &in)
 
 HRESULT WmvDecoder::DecideBufferSize(kit::OutputPin *, ALLOCATOR_PROPERTIES *props)
 {
-    const VIDEOINFOHEADER *vih = VideoInfo(Output().Type().get());
+    const kit::MediaType type = Output().Type();   // the block below points into it
+    const VIDEOINFOHEADER *vih = VideoInfo(type.get());
     if (!vih)
         return VFW_E_NOT_CONNECTED;
     long bytes = vih->bmiHeader.biWidth * Height(*vih) * 4;
@@ -180,13 +181,15 @@ REFERENCE_TIME WmvDecoder::FrameDuration(const AVFrame *frame)
 {
     if (frame->pkt_duration > 0)
         return frame->pkt_duration;
-    const VIDEOINFOHEADER *vih = VideoInfo(Input().Type().get());
+    const kit::MediaType type = Input().Type();   // the block below points into it
+    const VIDEOINFOHEADER *vih = VideoInfo(type.get());
     return vih ? vih->AvgTimePerFrame : 0;
 }
 
 HRESULT WmvDecoder::WriteFrame(const AVFrame *frame, BYTE *buffer, long size, long *written)
 {
-    const VIDEOINFOHEADER *vih = VideoInfo(Output().Type().get());
+    const kit::MediaType type = Output().Type();   // the block below points into it
+    const VIDEOINFOHEADER *vih = VideoInfo(type.get());
     // A picture of another size than the one negotiated is skipped.
     if (!vih || frame->width != vih->bmiHeader.biWidth || frame->height != Height(*vih))
         return S_FALSE;
