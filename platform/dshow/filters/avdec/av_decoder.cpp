@@ -1,5 +1,8 @@
 #include "filters/avdec/av_decoder.h"
 
+#include <climits>
+#include <cstring>
+
 #include <vfwmsgs.h>
 
 namespace twds {
@@ -14,6 +17,18 @@ void AvDecoder::Close()
     std::lock_guard<std::mutex> hold(m_codecLock);
     avcodec_free_context(&m_ctx);
     av_frame_free(&m_frame);
+}
+
+bool AvDecoder::SetCodecData(AVCodecContext *ctx, const BYTE *data, size_t size)
+{
+    if (!size || size > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE)
+        return !size;
+    ctx->extradata = static_cast<uint8_t *>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!ctx->extradata)
+        return false;
+    memcpy(ctx->extradata, data, size);
+    ctx->extradata_size = static_cast<int>(size);
+    return true;
 }
 
 HRESULT AvDecoder::OnInputConnected(kit::InputPin *)

@@ -39,6 +39,9 @@ protected:
     // Forgets conversion state (m_codecLock held).
     virtual void ResetConversion() {}
 
+    // Gives the context a padded copy of the codec data; false when memory runs out.
+    static bool SetCodecData(AVCodecContext *ctx, const BYTE *data, size_t size);
+
     // kit::Transform
     HRESULT DoTransform(IMediaSample *, IMediaSample *) override { return E_UNEXPECTED; }
     HRESULT OnPause(FILTER_STATE from) override;

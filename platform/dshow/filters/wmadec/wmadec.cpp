@@ -148,13 +148,8 @@ const AVCodec *WmaDecoder::Configure(const AM_MEDIA_TYPE &in, AVCodecContext *ct
     ctx->block_align = wfx->nBlockAlign;
     ctx->bit_rate = static_cast<int64_t>(wfx->nAvgBytesPerSec) * 8;
     ctx->bits_per_coded_sample = wfx->wBitsPerSample;
-    if (wfx->cbSize) {
-        ctx->extradata = static_cast<uint8_t *>(av_mallocz(wfx->cbSize + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (!ctx->extradata)
-            return nullptr;
-        memcpy(ctx->extradata, reinterpret_cast<const BYTE *>(wfx) + sizeof(WAVEFORMATEX), wfx->cbSize);
-        ctx->extradata_size = wfx->cbSize;
-    }
+    if (!SetCodecData(ctx, reinterpret_cast<const BYTE *>(wfx) + sizeof(WAVEFORMATEX), wfx->cbSize))
+        return nullptr;
     return codec;
 }
 

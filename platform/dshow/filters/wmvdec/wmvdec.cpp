@@ -161,14 +161,9 @@ const AVCodec *WmvDecoder::Configure(const AM_MEDIA_TYPE &in, AVCodecContext *ct
     ctx->codec_tag = bih.biCompression;
     ctx->width = bih.biWidth;
     ctx->height = Height(*vih);
-    size_t extra = bih.biSize - sizeof(BITMAPINFOHEADER);
-    if (extra) {
-        ctx->extradata = static_cast<uint8_t *>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (!ctx->extradata)
-            return nullptr;
-        memcpy(ctx->extradata, reinterpret_cast<const BYTE *>(&bih) + sizeof(BITMAPINFOHEADER), extra);
-        ctx->extradata_size = static_cast<int>(extra);
-    }
+    if (!SetCodecData(ctx, reinterpret_cast<const BYTE *>(&bih) + sizeof(BITMAPINFOHEADER),
+                      bih.biSize - sizeof(BITMAPINFOHEADER)))
+        return nullptr;
     return codec;
 }
 
