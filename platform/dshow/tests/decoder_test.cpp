@@ -100,6 +100,12 @@ public:
         std::unique_lock<std::mutex> hold(m_recordLock);
         return m_cv.wait_for(hold, std::chrono::seconds(20), [this] { return m_ended; });
     }
+    void Forget()
+    {
+        std::lock_guard<std::mutex> hold(m_recordLock);
+        m_samples.clear();
+        m_ended = false;
+    }
     std::vector<Received> Samples()
     {
         std::lock_guard<std::mutex> hold(m_recordLock);
@@ -193,7 +199,8 @@ protected:
     // connect) -> sink. `damage` may change the packets first.
     std::vector<Received> Decode(const std::string &path, bool video, const GUID &outSub,
                                  std::vector<wmftest::ClipPacket> packets, std::string *decoderName = nullptr,
-                                 MediaType *outType = nullptr)
+                                 MediaType *outType = nullptr,
+                                 std::function<void(IBaseFilter *decoder, RecordingSink *sink)> whileRunning = {})
     {
         wmftest::Clip clip;
         std::string error;
@@ -219,6 +226,15 @@ protected:
             *outType = sink->Type();
         auto mc = twcom::QueryAs<IMediaControl>(gb.get(), IID_IMediaControl);
         EXPECT_TRUE(SUCCEEDED(mc->Run()));
+        if (whileRunning && decoderOut) {
+            PIN_INFO info{};
+            decoderOut->QueryPinInfo(&info);
+            auto decoder = ComPtr<IBaseFilter>::Attach(info.pFilter);
+            whileRunning(decoder.get(), sink.get());
+            mc->Stop();
+            sink->Forget();
+            EXPECT_TRUE(SUCCEEDED(mc->Run()));
+        }
         EXPECT_TRUE(sink->WaitForEnd()) << "the stream did not end";
         mc->Stop();
         return sink->Samples();
@@ -334,6 +350,35 @@ TEST_F(Decoders, AudioIsPickedByNameAndDecodesToFfmpegsSamples)
     EXPECT_TRUE(blocks[0].discontinuity);
     EXPECT_EQ(reference.size(), ours.size());
     EXPECT_TRUE(reference == ours) << "decoded audio differs from FFmpeg's";
+}
+
+TEST_F(Decoders, FlushesStopsAndRestartsLeaveTheDecoderWhole)
+{
+    std::string clip = dir.file("clip.asf");
+    ASSERT_EQ("", wmftest::MakeClip(clip, {"--seconds", "2", "--size", "176x144", "--fps", "25", "--gop", "10"}));
+    auto reference = FfmpegFrameMd5s(clip, dir.file("frames.md5"));
+    auto packets = Packets(clip, true);
+    auto frames = Decode(clip, true, MEDIASUBTYPE_RGB32, packets, nullptr, nullptr,
+                         [](IBaseFilter *decoder, RecordingSink *) {
+                             // The first pin is the input; flush it while it streams, as a seek does.
+                             ComPtr<IEnumPins> pins;
+                             decoder->EnumPins(pins.put());
+                             ComPtr<IPin> input;
+                             ASSERT_EQ(S_OK, pins->Next(1, input.put(), nullptr));
+                             PIN_DIRECTION dir = PINDIR_OUTPUT;
+                             input->QueryDirection(&dir);
+                             ASSERT_EQ(PINDIR_INPUT, dir);
+                             for (int i = 0; i < 20; ++i) {
+                                 input->BeginFlush();
+                                 input->EndFlush();
+                             }
+                         });
+    // After a stop in mid-stream the next run decodes the whole clip from its start.
+    ASSERT_EQ(reference.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(reference[i], TopDownMd5(frames[i].bytes, 176, 144)) << "frame " << i;
+        EXPECT_EQ(packets[i].ptsMs * kMs, frames[i].start) << "frame " << i;
+    }
 }
 
 TEST_F(Decoders, DamagedPacketsAreSkippedAndDecodingRecoversAtTheNextKeyFrame)
