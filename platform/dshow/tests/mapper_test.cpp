@@ -172,6 +172,13 @@ TEST_F(Mapper, NewInterfaceEnumeratesMonikersThatCreateTheFilter)
     ASSERT_EQ(S_OK, moniker->BindToObject(nullptr, nullptr, IID_IMemAllocator, reinterpret_cast<void **>(&bound)));
     bound->Release();
     moniker->Release();
+    // Then only the platform's own video decoder, of the same merit.
+    ASSERT_EQ(S_OK, e->Next(1, &moniker, &fetched));
+    ASSERT_EQ(S_OK, moniker->GetDisplayName(nullptr, nullptr, &display));
+    EXPECT_EQ(u"@device:sw:{083863F1-70DE-11D0-BD40-00A0C911CE86}\\{82D353DF-90BD-4382-8BC2-3F6192B76E34}",
+              std::u16string(display));
+    CoTaskMemFree(display);
+    moniker->Release();
     EXPECT_EQ(S_FALSE, e->Next(1, &moniker, &fetched));
     e->Release();
 

@@ -1,0 +1,3 @@
+// Definitions of the decoders' class identifiers.
+#include <initguid.h>
+#include <wmcodecdsp.h>
