@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <amvideo.h>
+#include <mmreg.h>
+#include <sstream>
+
 #include "asfclip.h"
 #include "reader.h"
 #include "serverprocess.h"
@@ -110,6 +114,105 @@ TEST_F(ProbeTest, OnDemandClipGivesTitleAndTheFileDuration)
     EXPECT_EQ(static_cast<long long>(seconds * 1000 + 0.5), static_cast<long long>((reader.m_qwDuration + 5000) / 10000));
     IWMProfile *profile = reader.GetProfile();
     ASSERT_NE(nullptr, profile);
+    EXPECT_EQ(S_OK, reader.Close());
+    profile->Release();
+}
+
+struct StreamFacts {
+    WORD number = 0;
+    GUID type = GUID_NULL;
+    std::vector<BYTE> format; // the media type's format block
+    std::vector<BYTE> codecData; // what follows the VIDEOINFOHEADER or WAVEFORMATEX
+};
+
+std::vector<StreamFacts> Facts(IWMProfile *profile)
+{
+    std::vector<StreamFacts> out;
+    DWORD count = 0;
+    EXPECT_EQ(S_OK, profile->GetStreamCount(&count));
+    for (DWORD i = 0; i < count; ++i) {
+        StreamFacts f;
+        IWMStreamConfig *config = nullptr;
+        EXPECT_EQ(S_OK, profile->GetStream(i, &config));
+        if (!config)
+            break;
+        config->GetStreamNumber(&f.number);
+        config->GetStreamType(&f.type);
+        IWMMediaProps *props = nullptr;
+        EXPECT_EQ(S_OK, config->QueryInterface(IID_IWMMediaProps, reinterpret_cast<void **>(&props)));
+        if (props) {
+            DWORD cb = 0;
+            EXPECT_EQ(S_OK, props->GetMediaType(nullptr, &cb));
+            std::vector<BYTE> buffer(cb);
+            auto *mt = reinterpret_cast<WM_MEDIA_TYPE *>(buffer.data());
+            EXPECT_EQ(S_OK, props->GetMediaType(mt, &cb));
+            f.format.assign(mt->pbFormat, mt->pbFormat + mt->cbFormat);
+            size_t head = f.type == WMMEDIATYPE_Video ? sizeof(VIDEOINFOHEADER) : sizeof(WAVEFORMATEX);
+            if (f.format.size() >= head)
+                f.codecData.assign(f.format.begin() + head, f.format.end());
+            props->Release();
+        }
+        config->Release();
+        out.push_back(f);
+    }
+    return out;
+}
+
+std::u16string Saved(IWMProfileManager *manager, IWMProfile *profile)
+{
+    DWORD cch = 0;
+    EXPECT_EQ(S_OK, manager->SaveProfile(profile, nullptr, &cch));
+    std::u16string xml(cch, u'\0');
+    EXPECT_EQ(S_OK, manager->SaveProfile(profile, reinterpret_cast<WCHAR *>(&xml[0]), &cch));
+    xml.resize(cch > 0 ? cch - 1 : 0);
+    return xml;
+}
+
+// The profile has the file's streams as FFmpeg reads them, and comes back from
+// the profile manager's XML unchanged.
+TEST_F(ProbeTest, ProfileHasTheFileStreamsAndSurvivesSaveAndLoad)
+{
+    CReader reader;
+    ASSERT_EQ(S_OK, reader.Init());
+    ASSERT_EQ(S_OK, reader.Configure(W(Url("/titled.asf"))));
+    IWMProfile *profile = reader.GetProfile();
+    ASSERT_NE(nullptr, profile);
+    std::vector<StreamFacts> facts = Facts(profile);
+
+    std::istringstream probe(Ffprobe({"-show_entries", "stream=codec_type,extradata_size", "-of", "csv=p=0",
+                                       s_dir->file("titled.asf")}));
+    wmftest::Clip clip;
+    std::string error;
+    ASSERT_TRUE(wmftest::ReadClip(s_dir->file("titled.asf"), clip, error)) << error;
+    ASSERT_EQ(clip.streams.size(), facts.size());
+    std::string line;
+    for (size_t i = 0; i < facts.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(std::getline(probe, line));
+        std::string type = line.substr(0, line.find(','));
+        size_t extradata = std::stoul(line.substr(line.find(',') + 1));
+        EXPECT_EQ(type == "video" ? WMMEDIATYPE_Video : WMMEDIATYPE_Audio, facts[i].type);
+        EXPECT_EQ(clip.streams[i].id, facts[i].number);
+        EXPECT_EQ(extradata, facts[i].codecData.size());
+        EXPECT_EQ(std::vector<BYTE>(clip.streams[i].extradata.begin(), clip.streams[i].extradata.end()),
+                  facts[i].codecData);
+    }
+
+    IWMProfileManager *manager = nullptr;
+    ASSERT_EQ(S_OK, WMCreateProfileManager(&manager));
+    std::u16string xml = Saved(manager, profile);
+    IWMProfile *loaded = nullptr;
+    ASSERT_EQ(S_OK, manager->LoadProfileByData(reinterpret_cast<const WCHAR *>(xml.c_str()), &loaded));
+    std::vector<StreamFacts> again = Facts(loaded);
+    ASSERT_EQ(facts.size(), again.size());
+    for (size_t i = 0; i < facts.size(); ++i) {
+        EXPECT_EQ(facts[i].number, again[i].number);
+        EXPECT_EQ(facts[i].type, again[i].type);
+        EXPECT_EQ(facts[i].format, again[i].format);
+    }
+    EXPECT_EQ(xml, Saved(manager, loaded));
+    loaded->Release();
+    manager->Release();
     EXPECT_EQ(S_OK, reader.Close());
     profile->Release();
 }
