@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <dirent.h>
 #include <mutex>
 #include <asferr.h>
 #include <nserror.h>
@@ -212,6 +213,43 @@ TEST_F(ReaderTest, ReleaseWhileOpeningEndsTheOpen)
     }
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 5.0);
     EXPECT_EQ(5u, cb.Events().size()); // each open answered before the release returned
+}
+
+int ThreadCount()
+{
+    int n = 0;
+    if (DIR *d = opendir("/proc/self/task")) {
+        while (dirent *e = readdir(d))
+            n += e->d_name[0] != '.';
+        closedir(d);
+    }
+    return n;
+}
+
+// A thousand opens and closes of one reader, each answered in order, leave no
+// thread behind (and, under the leak checker, no memory).
+TEST_F(ReaderTest, AThousandOpensAndClosesLeaveNothingBehind)
+{
+    const int before = ThreadCount();
+    IWMReader *reader = nullptr;
+    ASSERT_EQ(S_OK, WMCreateReader(nullptr, WMT_RIGHT_PLAYBACK, &reader));
+    Callback cb;
+    std::u16string path = ClipPath();
+    const size_t rounds = 1000;
+    for (size_t i = 0; i < rounds; ++i) {
+        ASSERT_EQ(S_OK, reader->Open(W(path), &cb, nullptr));
+        ASSERT_TRUE(cb.WaitFor(2 * i + 1));
+        ASSERT_EQ(S_OK, reader->Close());
+        ASSERT_TRUE(cb.WaitFor(2 * i + 2));
+    }
+    reader->Release();
+    std::vector<Callback::Event> events = cb.Events();
+    ASSERT_EQ(2 * rounds, events.size());
+    for (size_t i = 0; i < events.size(); ++i) {
+        EXPECT_EQ(i % 2 ? WMT_CLOSED : WMT_OPENED, events[i].status);
+        EXPECT_EQ(S_OK, events[i].hr);
+    }
+    EXPECT_EQ(before, ThreadCount());
 }
 
 } // namespace
