@@ -1,5 +1,6 @@
 // The playback graph: opening a clip and releasing every graph reference.
 #include "recorder.h"
+#include "reader.h"
 
 #include <objidl.h>
 #include <uuids.h>
@@ -29,10 +30,32 @@ HRESULT OpenClip(const char *pszURL)
                     hr);
         return hr;
     }
-    // The stream probe that reads the clip's profile is not part of this build
-    // yet, so no clip can be opened past this point.
+    // The probe learns the profile, the title and the duration; it ends with
+    // this operation, however it ends.
+    CReader pReader;
+    hr = pReader.Init();
+    if (FAILED(hr)) {
+        ReportError("FAILED(hr=0x%x) in pReader.Init()\n", hr);
+        return hr;
+    }
+    hr = pReader.Configure(wFile);
+    if (FAILED(hr)) {
+        ReportError("FAILED(hr=0x%x) in pReader.Configure(wFile)\n", hr);
+        return hr;
+    }
+    IWMProfile *pReaderProfile = pReader.GetProfile();
+    if (pReaderProfile == NULL) {
+        hr = E_FAIL;
+        ReportError("FAILED(hr=0x%x) in pReader.GetProfile(&pProfile)\n", hr);
+        return hr;
+    }
+    g_qwDuration = pReader.m_qwDuration;
+    pProfile = pReaderProfile;
+    lstrcpynA(g_szClipTitle, pReader.m_szTitle, TEXT_BUFFER_SIZE);
+    // The playback and tap graph is not part of this build yet, so no clip can
+    // be played past this point.
     hr = E_NOTIMPL;
-    ReportError("FAILED(hr=0x%x): the stream probe is not built yet\n", hr);
+    ReportError("FAILED(hr=0x%x): the playback graph is not built yet\n", hr);
     return hr;
 }
 
