@@ -81,6 +81,22 @@ bool FileExists(const std::string &path);
 // The MD5 digest of the bytes as 32 lower-case hexadecimal digits.
 std::string Md5Hex(const std::string &bytes);
 
+// A disk that fills up: files of this process may not grow beyond the limit (writes
+// past it fail with EFBIG) for the object's lifetime.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    bool set() const { return m_set; }
+
+private:
+    unsigned long long m_oldSoft = 0;
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_set = false;
+};
+
 // Paths of the build's output directories.
 std::string BinPath(const std::string &name);
 std::string TestPath(const std::string &name);

@@ -5,11 +5,8 @@
 
 #include <climits>
 #include <condition_variable>
-#include <csignal>
 #include <mutex>
 #include <thread>
-
-#include <sys/resource.h>
 
 #include <twgui/testing.h>
 #include <twtesting.h>
@@ -202,31 +199,6 @@ TEST_F(Recording, RealClipThroughBothPinsReadsBackIdentical)
     EXPECT_EQ(0, gst.exitCode) << gst.output;
 }
 
-// A disk that fills up: files of this process may not grow beyond the limit
-// (writes past it fail with EFBIG) for the scope.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        signal(SIGXFSZ, m_oldHandler);
-    }
-    bool set() const { return m_set; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_set = false;
-};
-
 // A source whose clock jumps (a damaged packet, a broadcast that restarts) loses
 // nothing: every packet reaches a file that other readers read to its end, as
 // long as its content, with no box.
@@ -314,7 +286,7 @@ TEST_F(Recording, AWriteFailingSampleAfterSampleShowsOneBox)
         ASSERT_EQ(S_OK, rig.kestrin->set_Profile(profile));
         ASSERT_EQ(S_OK, rig.filter->Run(0));
         ASSERT_EQ(S_OK, rig.SetFile(path));
-        FileSizeLimit limit(64 * 1024);
+        twtest::FileSizeLimit limit(64 * 1024);
         ASSERT_TRUE(limit.set());
         FeedInOrder(rig, source);
         ASSERT_EQ(S_OK, rig.StopRecording());

@@ -47,20 +47,20 @@ std::unique_ptr<PulseOutput> PulseOutput::Open(const WAVEFORMATEX &format, std::
             *why = "no sound server is running";
         return nullptr;
     }
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = format.nSamplesPerSec;
-    spec.channels = static_cast<uint8_t>(format.nChannels);
+    pa_sample_spec sample{};
+    sample.format = PA_SAMPLE_S16LE;
+    sample.rate = format.nSamplesPerSec;
+    sample.channels = static_cast<uint8_t>(format.nChannels);
     unsigned bytesPerSecond = format.nSamplesPerSec * format.nChannels * 2;
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(spec.rate * kBufferMs / 1000 * format.nChannels * 2);
-    attr.prebuf = static_cast<uint32_t>(spec.rate * kStartMs / 1000 * format.nChannels * 2);
+    attr.tlength = static_cast<uint32_t>(sample.rate * kBufferMs / 1000 * format.nChannels * 2);
+    attr.prebuf = static_cast<uint32_t>(sample.rate * kStartMs / 1000 * format.nChannels * 2);
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);
     int error = 0;
     pa_simple *stream = pa_simple_new(nullptr, "DirectShow audio renderer", PA_STREAM_PLAYBACK, nullptr, "Playback",
-                                      &spec, nullptr, &attr, &error);
+                                      &sample, nullptr, &attr, &error);
     if (!stream) {
         if (why)
             *why = pa_strerror(error);
