@@ -19,6 +19,7 @@
 
 #include "filters/audrend/audio_renderer.h"
 #include "audrend_tone.h"
+#include "graph_fixture.h"
 #include "filters/audrend/pcm_gain.h"
 #include "filters/audrend/slaved_time.h"
 #include "kit/source.h"
@@ -30,26 +31,8 @@ using audrendtest::ToneSource;
 using twcom::ComPtr;
 const REFERENCE_TIME kMs = 10000;
 
-class AudioRendererTest : public ::testing::Test {
+class AudioRendererTest : public dstest::GraphFixture {
 protected:
-    void SetUp() override
-    {
-        CoInitialize(nullptr);
-        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                         gb.put_void()));
-        mc = twcom::QueryAs<IMediaControl>(gb.get(), IID_IMediaControl);
-        me = twcom::QueryAs<IMediaEventEx>(gb.get(), IID_IMediaEventEx);
-        ASSERT_TRUE(mc && me);
-    }
-    void TearDown() override
-    {
-        if (mc)
-            mc->Stop();
-        mc = nullptr;
-        me = nullptr;
-        gb = nullptr;
-        CoUninitialize();
-    }
     // Adds a tone source and renders its pin; returns the renderer Render chose.
     ComPtr<IBaseFilter> RenderTone(int samples)
     {
@@ -93,9 +76,6 @@ protected:
 
     twtest::ScratchRegistry registry;
     twtest::ScopedEnv noServer{"PULSE_SERVER", "unix:/nonexistent/tarnwick-test-no-sound-server"};
-    ComPtr<IGraphBuilder> gb;
-    ComPtr<IMediaControl> mc;
-    ComPtr<IMediaEventEx> me;
 };
 
 TEST_F(AudioRendererTest, RenderOfAPcmPinPicksItAndItTakesTwoSecondsInRealTimeSilently)

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include "media/media_types.h"
+#include "graph_fixture.h"
 #include "test_filters.h"
 #include "twtesting.h"
 
@@ -57,27 +58,9 @@ ComPtr<IBaseFilter> Upstream(IPin *in)
     return ComPtr<IBaseFilter>::Attach(info.pFilter);
 }
 
-class Graph : public ::testing::Test {
+class Graph : public dstest::GraphFixture {
 protected:
-    void SetUp() override
-    {
-        CoInitialize(nullptr);
-        dstest::RegisterTestFilters(true);
-        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                         gb.put_void()));
-        mc = twcom::QueryAs<IMediaControl>(gb.get(), IID_IMediaControl);
-        me = twcom::QueryAs<IMediaEventEx>(gb.get(), IID_IMediaEventEx);
-        ASSERT_TRUE(mc && me);
-    }
-    void TearDown() override
-    {
-        if (mc)
-            mc->Stop();
-        mc = nullptr;
-        me = nullptr;
-        gb = nullptr;
-        CoUninitialize();
-    }
+    void BeforeGraph() override { dstest::RegisterTestFilters(true); }
     ComPtr<IBaseFilter> AddSource(std::vector<dstest::StreamSpec> streams, const char16_t *name = u"source")
     {
         auto s = twcom::Make<dstest::TimedSource>(std::move(streams));
@@ -120,9 +103,6 @@ protected:
     }
 
     twtest::ScratchRegistry registry;
-    ComPtr<IGraphBuilder> gb;
-    ComPtr<IMediaControl> mc;
-    ComPtr<IMediaEventEx> me;
 };
 
 TEST_F(Graph, RenderBuildsSourceDecoderRendererByMerit)
