@@ -113,4 +113,130 @@ TEST_F(TarnwickRun, RecordingOfAnAllKeyBroadcastBeginsWithATrueKeyFrame)
     ExpectRunOfServedStream(files[0], 1.5);
 }
 
+// Stop, Close, Restart and Exit while recording each end the file; record while
+// stopped plays again and records.
+TEST_F(TarnwickRun, StopCloseRestartAndExitWhileRecordingEachLeaveAFinishedFile)
+{
+    auto server = Serve({"--live", "clip.asf"});
+    ASSERT_TRUE(server->Ok()) << server->Log();
+    const std::string url = server->Base() + "/live";
+    int code = Run("wait \"live [Demo]\" 20000\n"
+                   "sleep 4500\n"
+                   "key R\n"
+                   "sleep 2500\n"
+                   "key S\n"
+                   "sleep 300\n"
+                   "menustate\n"
+                   "png \"stopped.png\"\n"
+                   "key R\n"
+                   "sleep 6000\n"
+                   "key F5\n"
+                   "sleep 5000\n"
+                   "key R\n"
+                   "sleep 2500\n"
+                   "key C\n"
+                   "sleep 300\n"
+                   "menustate\n"
+                   "menu 40001\n"
+                   "wait \"Enter an URL\"\n"
+                   "settext 1000 \"" + url + "\"\n"
+                   "click 1\n"
+                   "wait \"live [Demo]\" 20000\n"
+                   "sleep 4500\n"
+                   "key R\n"
+                   "sleep 2500\n"
+                   "key Q\n",
+                   url);
+    EXPECT_EQ(code, 0) << m_log;
+    EXPECT_TRUE(Boxes().empty()) << m_log;
+    // Stopped: Play can be chosen again, Stop cannot.
+    EXPECT_NE(m_log.find("menu\t40003\t&Play/Pause\\tP\tenabled"), std::string::npos) << m_log;
+    EXPECT_NE(m_log.find("menu\t40004\t&Stop\\tS\tgrayed"), std::string::npos) << m_log;
+    // Closed: Open URL is back, Close is gray.
+    EXPECT_NE(m_log.find("menu\t40001\t&Open URL\\tU\tenabled"), std::string::npos) << m_log;
+    EXPECT_NE(m_log.find("menu\t40005\t&Close\\tC\tgrayed"), std::string::npos) << m_log;
+    auto files = Recordings();
+    ASSERT_EQ(files.size(), 4u) << m_log;
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i]);
+        EXPECT_TRUE(NamedAfterClip(files[i], "live"));
+        // The recording started while stopped begins as the stream comes back,
+        // possibly before its first key frame, which the recording filter keeps.
+        if (i == 1)
+            EXPECT_EQ(wmftest::ReadWithOtherReaders(files[i], 2).problems, "");
+        else
+            ExpectRunOfServedStream(files[i], 1.5);
+    }
+}
+
+// Muted before the clip opens: it starts muted, the speaker without its waves.
+// The size keys size the video area, above the 28-pixel bar, at a half, three
+// quarters, once and twice the 320 x 240 video; the window's smallest width
+// (200) keeps the half size's area wider than the video.
+TEST_F(TarnwickRun, MuteBeforeOpeningAndTheSizeKeys)
+{
+    auto server = Serve({"--live", "clip.asf"});
+    ASSERT_TRUE(server->Ok()) << server->Log();
+    SetSetting("LastOpenedURL", server->Base() + "/live");
+    int code = Run("wait \"live []\"\n"
+                   "key M\n"
+                   "key P\n"
+                   "wait \"live [Demo]\" 20000\n"
+                   "sleep 4500\n"
+                   "png \"muted.png\"\n"
+                   "key H\n"
+                   "sleep 700\n"
+                   "png \"half.png\"\n"
+                   "key T\n"
+                   "sleep 700\n"
+                   "png \"three.png\"\n"
+                   "key D\n"
+                   "sleep 700\n"
+                   "png \"double.png\"\n"
+                   "key N\n"
+                   "sleep 700\n"
+                   "png \"normal.png\"\n"
+                   "key M\n"
+                   "sleep 300\n"
+                   "png \"unmuted.png\"\n"
+                   "quit\n",
+                   "");
+    EXPECT_EQ(code, 0) << m_log;
+    EXPECT_TRUE(Boxes().empty()) << m_log;
+    // The speaker's waves are the right 9 columns of its picture.
+    auto waves = [](const Shot &shot) {
+        int marks = 0;
+        for (int y = 2; y < 26; ++y)
+            for (int x = shot.clientWidth - 9; x < shot.clientWidth; ++x)
+                marks += (BarPixel(shot, x, y) & 0xFFFFFF) != (qRgb(224, 224, 224) & 0xFFFFFF);
+        return marks;
+    };
+    EXPECT_EQ(waves(Picture("muted.png")), 0);
+    EXPECT_GT(waves(Picture("unmuted.png")), 0);
+
+    struct Size {
+        const char *picture;
+        int width, height;
+    } sizes[] = {{"half.png", 160, 120}, {"three.png", 240, 180}, {"normal.png", 320, 240}, {"double.png", 640, 480}};
+    Shot normal = Picture("normal.png");
+    for (const Size &size : sizes) {
+        SCOPED_TRACE(size.picture);
+        Shot shot = Picture(size.picture);
+        EXPECT_EQ(shot.barHeight, 28);
+        // The rows above the bar: the caption and menu bar are as high in every picture.
+        EXPECT_EQ(shot.barTop - normal.barTop, size.height - 240);
+        EXPECT_EQ(shot.image.height() - shot.barTop, normal.image.height() - normal.barTop);
+        if (size.width >= 200 - 2 * shot.border)
+            EXPECT_EQ(shot.clientWidth, size.width);
+        else
+            EXPECT_EQ(shot.clientWidth, 200 - 2 * shot.border);
+        int colours = 0;
+        double black = 1;
+        VideoStats(shot, size.height, &colours, &black);
+        EXPECT_GT(colours, 100) << "the video does not fill the area";
+        EXPECT_LT(black, 0.3);
+    }
+    EXPECT_EQ(normal.clientWidth, 320);
+}
+
 } // namespace
