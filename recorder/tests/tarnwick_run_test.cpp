@@ -239,4 +239,53 @@ TEST_F(TarnwickRun, MuteBeforeOpeningAndTheSizeKeys)
     EXPECT_EQ(normal.clientWidth, 320);
 }
 
+// Streams that cannot be opened: each gives its box (the video-only stream the
+// stream count's warning first) and the player is back at "No clip" with Open
+// URL enabled. The recording filter takes only WMA 8 and 9 audio, so a WMA v1
+// stream cannot be tapped and fails at the tap's connection.
+TEST_F(TarnwickRun, StreamsThatCannotBeOpenedReportOnceAndLeaveNoClip)
+{
+    MakeClip("video.asf", {"--seconds", "4", "--no-audio", "--title", "Video"});
+    MakeClip("wma1.asf", {"--seconds", "4", "--audio-codec", "wmav1", "--title", "Old"});
+    auto videoOnly = Serve({"--live", "video.asf"});
+    auto wma1 = Serve({"--live", "wma1.asf"});
+    ASSERT_TRUE(videoOnly->Ok() && wma1->Ok());
+    struct Case {
+        std::string url;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        // The unreachable server fails the probe's open, before any graph is built.
+        {"http://127.0.0.1:1/live", {"messagebox\tTarnwickDll\tFAILED(hr=0x"}},
+        {videoOnly->Base() + "/live",
+         {"messagebox\tError\tStreamcount != 2, either no audio or video is present\tIDOK",
+          "messagebox\tTarnwickDll\tFAILED(hr=0x80040216) in pGB->FindFilterByName(L\"WMAudio Decoder DMO\", "
+          "ppFilter)\\n\tIDOK"}},
+        {wma1->Base() + "/live",
+         {"messagebox\tTarnwickDll\tFAILED(hr=0x80040207) in pGB->ConnectDirect(pPinOutAudio, pPinInAudio, "
+          "NULL)\\n\tIDOK"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.url);
+        // The key is handled once the open has ended; the About box then shows.
+        int code = Run("sleep 500\n"
+                       "key A\n"
+                       "wait \"About Tarnwick\"\n"
+                       "click 1\n"
+                       "menustate\n"
+                       "quit\n",
+                       c.url);
+        EXPECT_EQ(code, 0) << m_log;
+        auto boxes = Boxes();
+        ASSERT_EQ(boxes.size(), c.boxes.size()) << m_log;
+        for (size_t i = 0; i < boxes.size(); ++i)
+            EXPECT_EQ(boxes[i].rfind(c.boxes[i], 0), 0u) << boxes[i];
+        if (c.boxes.size() == 1 && c.boxes[0].size() < 40)
+            EXPECT_NE(boxes[0].find(") in pReader.Configure(wFile)\\n\tIDOK"), std::string::npos) << boxes[0];
+        EXPECT_TRUE(Logged("menu\t40001\t&Open URL\\tU\tenabled\tunchecked")) << m_log;
+        EXPECT_TRUE(Logged("menu\t40005\t&Close\\tC\tgrayed\tunchecked")) << m_log;
+        EXPECT_TRUE(Logged("menu\t40015\t&Start/Stop Recording\\tR\tgrayed\tunchecked")) << m_log;
+        EXPECT_TRUE(Recordings().empty());
+    }
+}
+
 } // namespace
