@@ -279,8 +279,9 @@ TEST_F(TarnwickRun, StreamsThatCannotBeOpenedReportOnceAndLeaveNoClip)
         ASSERT_EQ(boxes.size(), c.boxes.size()) << m_log;
         for (size_t i = 0; i < boxes.size(); ++i)
             EXPECT_EQ(boxes[i].rfind(c.boxes[i], 0), 0u) << boxes[i];
-        if (c.boxes.size() == 1 && c.boxes[0].size() < 40)
+        if (c.boxes.size() == 1 && c.boxes[0].size() < 40) {
             EXPECT_NE(boxes[0].find(") in pReader.Configure(wFile)\\n\tIDOK"), std::string::npos) << boxes[0];
+        }
         EXPECT_TRUE(Logged("menu\t40001\t&Open URL\\tU\tenabled\tunchecked")) << m_log;
         EXPECT_TRUE(Logged("menu\t40005\t&Close\\tC\tgrayed\tunchecked")) << m_log;
         EXPECT_TRUE(Logged("menu\t40015\t&Start/Stop Recording\\tR\tgrayed\tunchecked")) << m_log;
