@@ -289,4 +289,82 @@ TEST_F(TarnwickRun, StreamsThatCannotBeOpenedReportOnceAndLeaveNoClip)
     }
 }
 
+// An on-demand clip from an ordinary web server: elapsed and total time; pause
+// holds the picture and play goes on; the clip's end stops the recording with a
+// finished file that ends with the clip; Stop rewinds, and Play plays from the
+// start.
+TEST_F(TarnwickRun, OnDemandClipPausesEndsTheRecordingAtItsEndAndRewinds)
+{
+    auto server = Serve({"--plain"});
+    ASSERT_TRUE(server->Ok()) << server->Log();
+    int code = Run("wait \"clip.asf [Demo]\" 20000\n"
+                   "sleep 2500\n"
+                   "png \"playing.png\"\n"
+                   "key P\n"
+                   "sleep 600\n"
+                   "png \"paused1.png\"\n"
+                   "sleep 1000\n"
+                   "png \"paused2.png\"\n"
+                   "key P\n"
+                   "sleep 600\n"
+                   "png \"resumed.png\"\n"
+                   "key R\n"
+                   "sleep 9000\n"
+                   "png \"ended.png\"\n"
+                   "key S\n"
+                   "sleep 500\n"
+                   "key P\n"
+                   "key R\n"
+                   "sleep 2500\n"
+                   "key R\n"
+                   "sleep 300\n"
+                   "quit\n",
+                   server->Base() + "/clip.asf");
+    EXPECT_EQ(code, 0) << m_log;
+    EXPECT_TRUE(Boxes().empty()) << m_log;
+
+    Shot playing = Picture("playing.png");
+    EXPECT_GT(DarkTextPixels(playing, 180, 228), 20) << "no elapsed time";
+    EXPECT_GT(DarkTextPixels(playing, 232, 280), 20) << "no total time";
+    EXPECT_TRUE(ButtonShows(playing, 28, 48, 24)) << "the pause button is not lit";
+    // Paused: the picture stands still; playing again, it moves.
+    auto videoRows = [](const Shot &shot) {
+        std::string pixels;
+        for (int y = -240; y < 0; ++y)
+            for (int x = 0; x < shot.clientWidth; ++x)
+                pixels += std::to_string(BarPixel(shot, x, y)) + ",";
+        return pixels;
+    };
+    Shot paused1 = Picture("paused1.png"), paused2 = Picture("paused2.png"), resumed = Picture("resumed.png");
+    EXPECT_EQ(videoRows(paused1), videoRows(paused2));
+    EXPECT_NE(videoRows(paused2), videoRows(resumed));
+    // At the end the recording has stopped; the player still plays.
+    Shot ended = Picture("ended.png");
+    EXPECT_TRUE(ButtonShows(ended, 54, kRecordReady[0], kRecordReady[1])) << "still recording at the end";
+    EXPECT_TRUE(ButtonShows(ended, 2, kStopCell[0], kStopCell[1]));
+
+    auto files = Recordings();
+    ASSERT_EQ(files.size(), 2u) << m_log;
+    wmftest::Clip source, first, second;
+    std::string error;
+    ASSERT_TRUE(wmftest::ReadClip(m_dir.file("clip.asf"), source, error)) << error;
+    ASSERT_TRUE(wmftest::ReadClip(files[0], first, error)) << error;
+    ASSERT_TRUE(wmftest::ReadClip(files[1], second, error)) << error;
+    ExpectRunOfServedStream(files[0], 3.0);
+    ExpectRunOfServedStream(files[1], 1.5);
+    for (const wmftest::ClipStream &stream : source.streams) {
+        if (!stream.isVideo)
+            continue;
+        auto served = wmftest::StreamPackets(source, stream.id);
+        // The first recording runs to the clip's last video packet.
+        auto toEnd = wmftest::StreamPackets(first, first.streams[0].isVideo ? first.streams[0].id : first.streams[1].id);
+        long start = RunStart(served, toEnd);
+        EXPECT_EQ(start + static_cast<long>(toEnd.size()), static_cast<long>(served.size()));
+        // The second begins with the clip's first.
+        auto fromStart =
+            wmftest::StreamPackets(second, second.streams[0].isVideo ? second.streams[0].id : second.streams[1].id);
+        EXPECT_EQ(RunStart(served, fromStart), 0);
+    }
+}
+
 } // namespace
