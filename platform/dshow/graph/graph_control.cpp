@@ -132,6 +132,9 @@ HRESULT FilterGraph::PauseLocked()
         if (FAILED(hr))
             return hr;
         m_pausedAt = 0;
+        // A new run (whether Run or Pause starts it): EC_COMPLETE once every
+        // renderer has completed.
+        m_events.StartRun(CountRenderers());
     } else {
         m_pausedAt = StreamTime();
     }
@@ -189,12 +192,9 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run()
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     if (m_state == State_Running)
         return S_OK;
-    bool fromStopped = m_state == State_Stopped;
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
-    if (fromStopped)
-        m_events.StartRun(CountRenderers());
     // S_FALSE when the pause had not completed (a renderer still without data):
     // the graph runs, and the renderers start as their data comes.
     bool ready = true;
@@ -219,12 +219,9 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run(REFERENCE_TIME tStart)
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     if (m_state == State_Running)
         return S_OK;
-    bool fromStopped = m_state == State_Stopped;
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
-    if (fromStopped)
-        m_events.StartRun(CountRenderers());
     m_start = tStart;
     return RunLocked(tStart);
 }

@@ -71,6 +71,7 @@ void AvDecoder::Reset()
     m_discontinuity = true;
     m_lastStart = AV_NOPTS_VALUE;
     m_next = AV_NOPTS_VALUE;
+    m_prerollTimes.clear();
 }
 
 HRESULT AvDecoder::OnPause(FILTER_STATE from)
@@ -119,6 +120,8 @@ HRESULT AvDecoder::Receive(kit::InputPin *, IMediaSample *sample)
     std::lock_guard<std::mutex> hold(m_codecLock);
     if (sample->IsDiscontinuity() == S_OK)
         m_discontinuity = true;
+    if (SUCCEEDED(timed) && sample->IsPreroll() == S_OK)
+        m_prerollTimes.insert(start);
     HRESULT hr = Decode(packet);
     av_packet_free(&packet);
     return hr;
@@ -166,6 +169,20 @@ HRESULT AvDecoder::DeliverFrame(const AVFrame *frame)
     if ((start == AV_NOPTS_VALUE || start == m_lastStart) && m_next != AV_NOPTS_VALUE)
         start = m_next;
     REFERENCE_TIME duration = FrameDuration(frame);
+    // Streams that carry no durations (ASF video): as long as the gap from the
+    // frame before, so that renderers know when a picture is too late.
+    if (duration <= 0 && start != AV_NOPTS_VALUE && m_lastStart != AV_NOPTS_VALUE && start > m_lastStart)
+        duration = start - m_lastStart;
+    // A frame of preroll input (before a seek position) is decoded, not delivered.
+    if (start != AV_NOPTS_VALUE && !m_prerollTimes.empty()) {
+        bool preroll = m_prerollTimes.count(start) > 0;
+        m_prerollTimes.erase(m_prerollTimes.begin(), m_prerollTimes.upper_bound(start));
+        if (preroll) {
+            m_lastStart = start;
+            m_next = start + duration;
+            return S_OK;
+        }
+    }
 
     twcom::ComPtr<IMediaSample> out;
     HRESULT hr = Output().GetDeliveryBuffer(out.put(), nullptr, nullptr, 0);
