@@ -9,8 +9,9 @@ namespace twds::kit {
 namespace {
 
 // The longest single wait before the clock is read again, so that a clock that
-// drifts from the machine's is followed.
-const REFERENCE_TIME kMaxWait = 100000;     // 10 ms
+// drifts from the machine's is followed (by microseconds over such a wait).
+// State changes and flushes wake a waiting sample at once.
+const REFERENCE_TIME kMaxWait = 500000;     // 50 ms
 // A sample that says nothing of how long it lasts (no stop time, or one not
 // after its start) is taken to last this long when deciding whether it is too
 // late to show: a frame of 25 fps video.

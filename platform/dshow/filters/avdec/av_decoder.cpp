@@ -6,6 +6,12 @@
 #include <vfwmsgs.h>
 
 namespace twds {
+namespace {
+
+// Pictures larger than this (standard definition) decode on several threads.
+const int64_t kThreadedPixels = 720 * 576;
+
+} // namespace
 
 AvDecoder::~AvDecoder()
 {
@@ -42,8 +48,10 @@ HRESULT AvDecoder::OnInputConnected(kit::InputPin *)
         return E_OUTOFMEMORY;
     }
     const AVCodec *codec = Configure(Input().Type().get(), ctx);
-    // Several frames decode at once where the codec can; packets keep their times.
-    ctx->thread_count = 0;
+    // Large pictures decode several frames at once where the codec can; small
+    // ones (and sound) decode in a fraction of a millisecond, less than the
+    // hand-offs between decoding threads would cost. Packets keep their times.
+    ctx->thread_count = int64_t(ctx->width) * ctx->height > kThreadedPixels ? 0 : 1;
     ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     ctx->pkt_timebase = AVRational{1, 10000000};
     if (!codec || avcodec_open2(ctx, codec, nullptr) < 0) {
