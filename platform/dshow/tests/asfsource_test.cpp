@@ -16,6 +16,7 @@
 #include <uuids.h>
 
 #include "asfclip.h"
+#include "filters/asfsource/asfsource.h"
 #include "kit/renderer.h"
 #include "serverprocess.h"
 #include "twrawserver.h"
@@ -23,8 +24,7 @@
 
 #include <wmcodecdsp.h>
 
-TWCOM_INTERFACE(IFileSourceFilter, IID_IFileSourceFilter)
-TWCOM_INTERFACE(IAMNetworkStatus, IID_IAMNetworkStatus, IID_IDispatch)
+// (The source's header declares IFileSourceFilter and IAMNetworkStatus to the COM kit.)
 
 namespace {
 
@@ -136,10 +136,18 @@ protected:
         CoUninitialize();
     }
 
-    // Adds the source for the URL and a recorder on each of its pins "Stream 1", "Stream 2".
-    void Build(const std::string &url)
+    // Adds the source for the URL (or the one given, loaded with the URL) and a
+    // recorder on each of its pins "Stream 1", "Stream 2".
+    void Build(const std::string &url, ComPtr<IBaseFilter> made = nullptr)
     {
-        ASSERT_EQ(S_OK, gb->AddSourceFilter(W(url).c_str(), W(url).c_str(), source.put()));
+        if (made) {
+            source = made;
+            ASSERT_EQ(S_OK, gb->AddFilter(source.get(), W(url).c_str()));
+            auto file = twcom::QueryAs<IFileSourceFilter>(source.get(), IID_IFileSourceFilter);
+            ASSERT_EQ(S_OK, file->Load(W(url).c_str(), nullptr));
+        } else {
+            ASSERT_EQ(S_OK, gb->AddSourceFilter(W(url).c_str(), W(url).c_str(), source.put()));
+        }
         status = twcom::QueryAs<IAMNetworkStatus>(source.get(), IID_IAMNetworkStatus);
         ASSERT_TRUE(status);
         for (int n : {1, 2}) {
@@ -444,6 +452,43 @@ TEST_F(AsfSourceGraph, BroadcastHasNoDurationAndRefusesToSeek)
     ASSERT_GE(after.size(), seen + 10);
     for (size_t i = seen; i < after.size(); ++i)
         EXPECT_GT(after[i].start, last);
+}
+
+TEST_F(AsfSourceGraph, StalledBroadcastEndsEveryPinWithErrorAbortAfterTheSilenceTimeout)
+{
+    strsrvtest::StreamServerProcess server(m_dir.path(), {"--live", "clip.asf", "--stall-after", "1"});
+    ASSERT_TRUE(server.Ok()) << server.Log();
+    // Short time-outs, so that the test waits seconds rather than the default ten.
+    auto made = twcom::Make<twds::AsfSource>();
+    twwmf::AsfInputSettings settings;
+    settings.connectTimeout = std::chrono::milliseconds(3000);
+    settings.silenceTimeout = std::chrono::milliseconds(1000);
+    settings.reconnectTries = 1;
+    settings.reconnectDelay = std::chrono::milliseconds(200);
+    made->SetInputSettings(settings);
+    Build(server.Base() + "/live", ComPtr<IBaseFilter>::Share(made.get()));
+    mc->Run();
+    auto start = Clock::now();
+    auto events = Events(20, EC_ERRORABORT);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(EC_ERRORABORT, events.back().first);
+    EXPECT_EQ(NS_E_TIMEOUT, static_cast<HRESULT>(events.back().second));
+    // A second of data, a second of silence, a reconnect that stalls the same way.
+    double took = Since(start);
+    EXPECT_GT(took, 3.0);
+    EXPECT_LT(took, 10.0);
+    start = Clock::now();
+    while (Since(start) < 5 && (m_recorders[1]->EndOfStreams() < 1 || m_recorders[2]->EndOfStreams() < 1))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(1, m_recorders[1]->EndOfStreams());
+    EXPECT_EQ(1, m_recorders[2]->EndOfStreams());
+    EXPECT_GT(m_recorders[1]->Samples().size(), 10u);
+    LONG reconnectsAndStart = 0;
+    EXPECT_EQ(S_OK, status->get_BufferingCount(&reconnectsAndStart));
+    EXPECT_EQ(2, reconnectsAndStart);
+    auto stopping = Clock::now();
+    EXPECT_EQ(S_OK, mc->Stop());
+    EXPECT_LT(Since(stopping), 1.5);
 }
 
 TEST_F(AsfSourceGraph, RenderFileOfAnUnreachableStreamFailsQuicklyWithTheReason)

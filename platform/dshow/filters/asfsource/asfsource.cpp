@@ -77,7 +77,7 @@ HRESULT STDMETHODCALLTYPE AsfSource::Load(LPCOLESTR pszFileName, const AM_MEDIA_
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     if (!m_url.empty() || State() != State_Stopped)
         return E_UNEXPECTED;
-    auto input = std::make_shared<twwmf::AsfInput>();
+    auto input = std::make_shared<twwmf::AsfInput>(m_settings);
     {
         std::lock_guard<std::mutex> holdInput(m_inputLock);
         m_input = input;        // so that the network status answers while opening
@@ -166,7 +166,7 @@ void AsfSource::StartReader()
     {
         std::lock_guard<std::mutex> hold(m_inputLock);
         if (!m_input || !m_inputOpened)
-            m_input = std::make_shared<twwmf::AsfInput>();
+            m_input = std::make_shared<twwmf::AsfInput>(m_settings);
         input = m_input;
         opened = m_inputOpened;
         m_inputOpened = false;

@@ -46,6 +46,10 @@ public:
     AsfSource();
     ~AsfSource() override;
 
+    // The input's time-outs and reconnects (the defaults unless changed before
+    // Load; graph thread).
+    void SetInputSettings(const twwmf::AsfInputSettings &settings) { m_settings = settings; }
+
     // IFileSourceFilter
     HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) override;
     HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) override;
@@ -125,6 +129,7 @@ private:
     template <typename Pick>
     HRESULT Report(LONG *p, Pick pick);
 
+    twwmf::AsfInputSettings m_settings; // set before Load (graph thread)
     std::u16string m_url;               // set once by Load (graph thread, stopped)
     std::atomic<bool> m_broadcast{false}; // set once by Load, read by any thread
     std::vector<Stream> m_streams;      // set once by Load; queues are thread-safe
