@@ -491,6 +491,53 @@ TEST_F(AsfSourceGraph, StalledBroadcastEndsEveryPinWithErrorAbortAfterTheSilence
     EXPECT_LT(Since(stopping), 1.5);
 }
 
+TEST_F(AsfSourceGraph, BlockedDownstreamHoldsTheReadingBackAndLosesNothing)
+{
+    std::string path = m_dir.file("long.asf");
+    ASSERT_EQ("", wmftest::MakeClip(path, {"--seconds", "40", "--size", "160x120", "--fps", "25", "--gop", "25"}));
+    wmftest::Clip clip;
+    std::string error;
+    ASSERT_TRUE(wmftest::ReadClip(path, clip, error)) << error;
+    ASSERT_GT(wmftest::StreamPackets(clip, 1).size(), 900u);
+    strsrvtest::StreamServerProcess server(m_dir.path(), {"--plain"});
+    ASSERT_TRUE(server.Ok()) << server.Log();
+    auto made = twcom::Make<twds::AsfSource>();
+    Build(server.Base() + "/long.asf", ComPtr<IBaseFilter>::Share(made.get()));
+    // Without a clock the recorders take samples as fast as they come once running.
+    auto filter = twcom::QueryAs<IMediaFilter>(gb.get(), IID_IMediaFilter);
+    ASSERT_EQ(S_OK, filter->SetSyncSource(nullptr));
+
+    // Paused, each recorder holds its first sample and takes no more: the queues
+    // fill, then the source stops reading from the network.
+    mc->Pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    LONG received = 0, later = 0;
+    ASSERT_EQ(S_OK, status->get_ReceivedPackets(&received));
+    size_t queued = made->QueuedPackets();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_EQ(S_OK, status->get_ReceivedPackets(&later));
+    EXPECT_EQ(received, later);
+    EXPECT_EQ(queued, made->QueuedPackets());
+    EXPECT_GT(queued, 200u);
+    EXPECT_LE(queued, 2 * 256u);
+    EXPECT_LT(queued + 2, clip.packets.size());
+
+    // Running, every packet of the clip arrives, in order and whole.
+    ASSERT_TRUE(SUCCEEDED(mc->Run()));
+    auto events = Events(30);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(EC_COMPLETE, events.back().first);
+    for (int n : {1, 2}) {
+        std::vector<wmftest::ClipPacket> want = wmftest::StreamPackets(clip, n);
+        std::vector<Received> got = m_recorders[n]->Samples();
+        ASSERT_EQ(want.size(), got.size()) << "stream " << n;
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(want[i].ptsMs * 10000, got[i].start) << n << ":" << i;
+            EXPECT_EQ(want[i].data, got[i].data) << n << ":" << i;
+        }
+    }
+}
+
 TEST_F(AsfSourceGraph, RenderFileOfAnUnreachableStreamFailsQuicklyWithTheReason)
 {
     twtest::CRefusingPort port;

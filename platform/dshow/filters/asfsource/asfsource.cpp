@@ -115,6 +115,14 @@ HRESULT STDMETHODCALLTYPE AsfSource::Load(LPCOLESTR pszFileName, const AM_MEDIA_
     return S_OK;
 }
 
+size_t AsfSource::QueuedPackets() const
+{
+    size_t n = 0;
+    for (const Stream &s : m_streams)
+        n += s.queue->Size();
+    return n;
+}
+
 HRESULT STDMETHODCALLTYPE AsfSource::GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt)
 {
     if (!ppszFileName)

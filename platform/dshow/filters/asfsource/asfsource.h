@@ -50,6 +50,9 @@ public:
     // Load; graph thread).
     void SetInputSettings(const twwmf::AsfInputSettings &settings) { m_settings = settings; }
 
+    // Packets read and waiting for their pins' delivery threads. Any thread.
+    size_t QueuedPackets() const;
+
     // IFileSourceFilter
     HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) override;
     HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) override;
