@@ -3,6 +3,7 @@
 #include <twtesting.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -184,6 +185,34 @@ double ContentSeconds(const Clip &clip)
         end = std::max(end, p.ptsMs + p.durationMs);
     }
     return clip.packets.empty() ? 0 : static_cast<double>(end - first) / 1000;
+}
+
+std::vector<std::string> FfmpegFrameMd5s(const std::string &clip, const std::string &work)
+{
+    auto r = twtest::RunProcess({"/usr/bin/ffmpeg", "-v", "error", "-nostdin", "-y", "-i", clip, "-map", "0:v",
+                                 "-fps_mode", "passthrough", "-pix_fmt", "bgra", "-f", "framemd5", work});
+    std::vector<std::string> md5s;
+    if (r.exitCode != 0) {
+        std::fprintf(stderr, "ffmpeg failed: %s\n", r.output.c_str());
+        return md5s;
+    }
+    std::istringstream lines(twtest::ReadFile(work));
+    std::string line;
+    while (std::getline(lines, line))
+        if (!line.empty() && line[0] != '#')
+            md5s.push_back(line.substr(line.find_last_of(' ') + 1));
+    return md5s;
+}
+
+std::string TopDownMd5(const std::string &bytes, int width, int height)
+{
+    size_t stride = static_cast<size_t>(width) * 4;
+    if (bytes.size() < stride * static_cast<size_t>(height))
+        return "(short picture)";
+    std::string rows;
+    for (int y = height - 1; y >= 0; --y)
+        rows.append(bytes, static_cast<size_t>(y) * stride, stride);
+    return twtest::Md5Hex(rows);
 }
 
 } // namespace wmftest

@@ -71,4 +71,11 @@ Clip ShiftStream(const Clip &clip, int streamId, size_t from, int64_t deltaMs, s
 // The time from the first packet's start to the end of the last, in seconds.
 double ContentSeconds(const Clip &clip);
 
+// FFmpeg's per-frame MD5s of the clip's video as BGRA, in order (`work` is a
+// scratch file); empty when ffmpeg fails (it says why on the standard error).
+std::vector<std::string> FfmpegFrameMd5s(const std::string &clip, const std::string &work);
+
+// The MD5 of a bottom-up RGB32 picture's rows in top-down order, as FFmpeg hashes them.
+std::string TopDownMd5(const std::string &bytes, int width, int height);
+
 } // namespace wmftest

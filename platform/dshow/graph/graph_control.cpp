@@ -136,6 +136,9 @@ HRESULT FilterGraph::PauseLocked()
         if (FAILED(hr))
             return hr;
         m_pausedAt = 0;
+        // A new run (whether Run or Pause starts it): EC_COMPLETE once every
+        // renderer has completed.
+        m_events.StartRun(CountRenderers());
     } else {
         m_pausedAt = StreamTime();
     }
@@ -223,12 +226,9 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run()
         return S_OK;
     if (m_runPending)
         return S_FALSE;
-    bool fromStopped = m_state == State_Stopped;
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
-    if (fromStopped)
-        m_events.StartRun(CountRenderers());
     if (AllCuedLocked())
         return StartClockLocked();
     // A renderer still waits for data (a network source buffering): the clock
@@ -290,12 +290,9 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run(REFERENCE_TIME tStart)
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     if (m_state == State_Running)
         return S_OK;
-    bool fromStopped = m_state == State_Stopped;
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
-    if (fromStopped)
-        m_events.StartRun(CountRenderers());
     CancelPendingRunLocked();
     m_start = tStart;
     return RunLocked(tStart);

@@ -188,6 +188,8 @@ HRESULT STDMETHODCALLTYPE FilterGraph::SetPositions(LONGLONG *pCurrent, DWORD dw
                                                                         : StreamTime() + m_seekBase + *pCurrent;
         m_seekBase = target;
         m_pausedAt = 0;
+        // The streams were flushed: each renderer completes anew.
+        m_events.ResetCompletion();
         if (m_state != State_Stopped && m_clock) {
             REFERENCE_TIME now = 0;
             m_clock->GetTime(&now);

@@ -70,6 +70,9 @@ protected:
     virtual HRESULT WaitStateComplete(DWORD timeoutMs) { (void)timeoutMs; return S_OK; }
 
     std::recursive_mutex m_lock;                 // the filter lock
+    // Held across a whole state change; a subclass holds it (outside m_lock) for
+    // work that must not interleave with one, such as restarting its streaming.
+    std::recursive_mutex &TransitionLock() { return m_transition; }
 
 private:
     // Held across a whole state change (Stop with AfterStop), outside m_lock, so

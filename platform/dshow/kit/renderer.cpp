@@ -9,8 +9,13 @@ namespace twds::kit {
 namespace {
 
 // The longest single wait before the clock is read again, so that a clock that
-// drifts from the machine's is followed.
-const REFERENCE_TIME kMaxWait = 100000;     // 10 ms
+// drifts from the machine's is followed (by microseconds over such a wait).
+// State changes and flushes wake a waiting sample at once.
+const REFERENCE_TIME kMaxWait = 500000;     // 50 ms
+// A sample that says nothing of how long it lasts (no stop time, or one not
+// after its start) is taken to last this long when deciding whether it is too
+// late to show: a frame of 25 fps video.
+const REFERENCE_TIME kAssumedDuration = 400000;
 
 } // namespace
 
@@ -28,6 +33,12 @@ LONG Renderer::Dropped()
 {
     std::lock_guard<std::mutex> hold(m_renderLock);
     return m_dropped;
+}
+
+void Renderer::SetPresentObserver(PresentObserver observer)
+{
+    std::lock_guard<std::mutex> hold(m_renderLock);
+    m_observer = std::move(observer);
 }
 
 HRESULT Renderer::OnPause(FILTER_STATE from)
@@ -85,8 +96,8 @@ HRESULT Renderer::Receive(InputPin *, IMediaSample *sample)
     REFERENCE_TIME start = 0, stop = 0;
     HRESULT timeResult = sample->GetTime(&start, &stop);
     bool timed = SUCCEEDED(timeResult);
-    if (timeResult != S_OK)
-        stop = start + 1;
+    if (timeResult != S_OK || stop <= start)
+        stop = start + kAssumedDuration;
 
     std::unique_lock<std::mutex> hold(m_renderLock);
     if (m_eos)
@@ -124,8 +135,13 @@ HRESULT Renderer::Receive(InputPin *, IMediaSample *sample)
         m_wake.wait_for(hold, std::chrono::microseconds((wait + 9) / 10));
     }
     ++m_presented;
+    // Changed only while stopped, when no sample is received: safe to call unlocked.
+    const PresentObserver *observer = m_observer ? &m_observer : nullptr;
     hold.unlock();
-    return DoRenderSample(sample, lateness);
+    HRESULT hr = DoRenderSample(sample, lateness);
+    if (observer)
+        (*observer)(start, lateness);
+    return hr;
 }
 
 HRESULT Renderer::EndOfStream(InputPin *)

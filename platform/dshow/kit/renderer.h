@@ -10,6 +10,7 @@
 // DoRenderSample runs on the streaming thread without any kit lock.
 #pragma once
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 #include "kit/input_pin.h"
@@ -21,6 +22,12 @@ public:
     // Samples presented and dropped since the filter was created.
     LONG Presented();
     LONG Dropped();
+
+    // Called on the streaming thread after each sample is presented, with its
+    // start time and how late it was on the clock; for programs that measure
+    // playback. Set while the filter is stopped; null removes it.
+    using PresentObserver = std::function<void(REFERENCE_TIME start, REFERENCE_TIME lateness)>;
+    void SetPresentObserver(PresentObserver observer);
 
 protected:
     Renderer();     // the input pin is "In" unless renamed
@@ -68,6 +75,7 @@ private:
     bool m_completeSent = false;                   // m_renderLock: EC_COMPLETE sent this run
     LONG m_presented = 0;                          // m_renderLock
     LONG m_dropped = 0;                            // m_renderLock
+    PresentObserver m_observer;                    // m_renderLock; changed only while stopped
 };
 
 } // namespace twds::kit

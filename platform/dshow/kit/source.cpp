@@ -26,10 +26,21 @@ std::vector<IPin *> Source::Pins()
     return pins;
 }
 
+void Source::SetSegment(REFERENCE_TIME start, REFERENCE_TIME stop)
+{
+    m_segmentStart = start;
+    m_segmentStop = stop;
+}
+
 HRESULT Source::OnPause(FILTER_STATE from)
 {
     if (from != State_Stopped)
         return S_OK;
+    return StartStreaming();
+}
+
+HRESULT Source::StartStreaming()
+{
     for (auto &pin : m_pins) {
         if (!pin->IsConnected())
             continue;
@@ -41,6 +52,37 @@ HRESULT Source::OnPause(FILTER_STATE from)
         if (m_pins[i]->IsConnected())
             m_threads.emplace_back([this, i] { DeliveryThread(i); });
     return S_OK;
+}
+
+HRESULT Source::Restart(const std::function<void()> &interrupt, const std::function<void()> &reposition)
+{
+    std::lock_guard<std::recursive_mutex> transition(TransitionLock());
+    bool streaming = false;
+    {
+        std::lock_guard<std::recursive_mutex> hold(m_lock);
+        streaming = State() != State_Stopped;
+        if (streaming) {
+            // Downstream lets go of what it holds and refuses more; the threads
+            // give up waiting for buffers or for the subclass's data.
+            for (auto &pin : m_pins)
+                if (pin->IsConnected())
+                    pin->DeliverBeginFlush();
+            for (auto &pin : m_pins)
+                pin->Inactive();
+            interrupt();
+        }
+    }
+    for (std::thread &t : m_threads)
+        t.join();
+    m_threads.clear();
+    std::lock_guard<std::recursive_mutex> hold(m_lock);
+    reposition();
+    if (!streaming)
+        return S_OK;
+    for (auto &pin : m_pins)
+        if (pin->IsConnected())
+            pin->DeliverEndFlush();
+    return State() == State_Stopped ? S_OK : StartStreaming();
 }
 
 HRESULT Source::OnStop()
@@ -62,13 +104,15 @@ void Source::DeliveryThread(size_t index)
 {
     OutputPin &pin = *m_pins[index];
     OnThreadStart(index);
-    pin.DeliverNewSegment(0, 0x7fffffffffffffffLL, 1.0);
+    pin.DeliverNewSegment(m_segmentStart, m_segmentStop, 1.0);
     while (State() != State_Stopped) {
         twcom::ComPtr<IMediaSample> sample;
         HRESULT hr = pin.GetDeliveryBuffer(sample.put());
         if (FAILED(hr))
             return;                     // decommitted: the filter is stopping
         hr = FillSample(index, sample.get());
+        if (hr == E_ABORT)
+            return;                     // stopping or restarting
         if (hr == S_FALSE) {
             sample = nullptr;
             pin.DeliverEndOfStream();

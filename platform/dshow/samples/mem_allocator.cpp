@@ -92,7 +92,9 @@ HRESULT STDMETHODCALLTYPE MemAllocator::Commit()
     if (stride != 0 && count > (SIZE_MAX - size_t(m_props.cbAlign)) / stride)
         return E_OUTOFMEMORY;
     try {
-        m_block = std::make_unique<BYTE[]>(stride * count + size_t(m_props.cbAlign));
+        // Left uninitialised: the pages of buffers larger than their samples
+        // are never touched and cost no memory.
+        m_block.reset(new BYTE[stride * count + size_t(m_props.cbAlign)]);
         uintptr_t base = reinterpret_cast<uintptr_t>(m_block.get());
         uintptr_t align = uintptr_t(m_props.cbAlign);
         BYTE *next = m_block.get() + ((align - base % align) % align);

@@ -255,31 +255,6 @@ protected:
     twtest::TempDir dir;
 };
 
-// FFmpeg's per-frame MD5s of the clip's video as BGRA, in order.
-std::vector<std::string> FfmpegFrameMd5s(const std::string &clip, const std::string &out)
-{
-    auto r = twtest::RunProcess({"/usr/bin/ffmpeg", "-v", "error", "-nostdin", "-y", "-i", clip, "-map", "0:v", "-fps_mode",
-                                 "passthrough", "-pix_fmt", "bgra", "-f", "framemd5", out});
-    EXPECT_EQ(0, r.exitCode) << r.output;
-    std::vector<std::string> md5s;
-    std::istringstream lines(twtest::ReadFile(out));
-    std::string line;
-    while (std::getline(lines, line))
-        if (!line.empty() && line[0] != '#')
-            md5s.push_back(line.substr(line.find_last_of(' ') + 1));
-    return md5s;
-}
-
-// The MD5 of a bottom-up RGB32 picture's rows in top-down order, as FFmpeg hashes them.
-std::string TopDownMd5(const std::string &bytes, int width, int height)
-{
-    size_t stride = static_cast<size_t>(width) * 4;
-    std::string rows;
-    for (int y = height - 1; y >= 0; --y)
-        rows.append(bytes, static_cast<size_t>(y) * stride, stride);
-    return twtest::Md5Hex(rows);
-}
-
 TEST_F(Decoders, VideoIsPickedByNameAndDecodesToFfmpegsFramesWithTheirTimes)
 {
     for (const char *codec : {"wmv2", "wmv1"}) {
@@ -298,12 +273,12 @@ TEST_F(Decoders, VideoIsPickedByNameAndDecodesToFfmpegsFramesWithTheirTimes)
         EXPECT_EQ(144, vih->bmiHeader.biHeight);
         EXPECT_EQ(32, vih->bmiHeader.biBitCount);
 
-        auto reference = FfmpegFrameMd5s(clip, dir.file("frames.md5"));
+        auto reference = wmftest::FfmpegFrameMd5s(clip, dir.file("frames.md5"));
         ASSERT_EQ(packets.size(), reference.size());
         ASSERT_EQ(reference.size(), frames.size());
         for (size_t i = 0; i < frames.size(); ++i) {
             ASSERT_EQ(176u * 144 * 4, frames[i].bytes.size());
-            EXPECT_EQ(reference[i], TopDownMd5(frames[i].bytes, 176, 144)) << "frame " << i;
+            EXPECT_EQ(reference[i], wmftest::TopDownMd5(frames[i].bytes, 176, 144)) << "frame " << i;
             EXPECT_TRUE(frames[i].timed);
             EXPECT_EQ(packets[i].ptsMs * kMs, frames[i].start) << "frame " << i;
             EXPECT_GT(frames[i].stop, frames[i].start);
@@ -356,7 +331,7 @@ TEST_F(Decoders, FlushesStopsAndRestartsLeaveTheDecoderWhole)
 {
     std::string clip = dir.file("clip.asf");
     ASSERT_EQ("", wmftest::MakeClip(clip, {"--seconds", "2", "--size", "176x144", "--fps", "25", "--gop", "10"}));
-    auto reference = FfmpegFrameMd5s(clip, dir.file("frames.md5"));
+    auto reference = wmftest::FfmpegFrameMd5s(clip, dir.file("frames.md5"));
     auto packets = Packets(clip, true);
     auto frames = Decode(clip, true, MEDIASUBTYPE_RGB32, packets, nullptr, nullptr,
                          [](IBaseFilter *decoder, RecordingSink *) {
@@ -376,7 +351,7 @@ TEST_F(Decoders, FlushesStopsAndRestartsLeaveTheDecoderWhole)
     // After a stop in mid-stream the next run decodes the whole clip from its start.
     ASSERT_EQ(reference.size(), frames.size());
     for (size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_EQ(reference[i], TopDownMd5(frames[i].bytes, 176, 144)) << "frame " << i;
+        EXPECT_EQ(reference[i], wmftest::TopDownMd5(frames[i].bytes, 176, 144)) << "frame " << i;
         EXPECT_EQ(packets[i].ptsMs * kMs, frames[i].start) << "frame " << i;
     }
 }
@@ -385,7 +360,7 @@ TEST_F(Decoders, DamagedPacketsAreSkippedAndDecodingRecoversAtTheNextKeyFrame)
 {
     std::string clip = dir.file("clip.asf");
     ASSERT_EQ("", wmftest::MakeClip(clip, {"--seconds", "2", "--size", "176x144", "--fps", "25", "--gop", "10"}));
-    auto reference = FfmpegFrameMd5s(clip, dir.file("frames.md5"));
+    auto reference = wmftest::FfmpegFrameMd5s(clip, dir.file("frames.md5"));
     auto packets = Packets(clip, true);
     ASSERT_EQ(50u, packets.size());
     ASSERT_TRUE(packets[10].key && packets[20].key);
@@ -401,7 +376,7 @@ TEST_F(Decoders, DamagedPacketsAreSkippedAndDecodingRecoversAtTheNextKeyFrame)
     for (auto &f : frames)
         for (size_t i = 20; i < packets.size(); ++i)
             if (f.start == packets[i].ptsMs * kMs) {
-                EXPECT_EQ(reference[i], TopDownMd5(f.bytes, 176, 144)) << "frame " << i;
+                EXPECT_EQ(reference[i], wmftest::TopDownMd5(f.bytes, 176, 144)) << "frame " << i;
                 ++matched;
             }
     EXPECT_EQ(30u, matched);

@@ -17,6 +17,8 @@ twcom::BuiltinClassRegistration s_registration(CLSID_NetShowSource, AsfSource::C
 // Packets held per pin between the reader and the delivery thread: a few seconds
 // of video frames or audio packets at the bit rates of network streams.
 constexpr size_t kQueuePackets = 256;
+// The stop position of a stream without a duration.
+constexpr LONGLONG kEndless = 0x7fffffffffffffffLL;
 
 kit::MediaType ToMediaType(const twwmf::MediaFormat &f)
 {
@@ -75,7 +77,7 @@ HRESULT STDMETHODCALLTYPE AsfSource::Load(LPCOLESTR pszFileName, const AM_MEDIA_
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     if (!m_url.empty() || State() != State_Stopped)
         return E_UNEXPECTED;
-    auto input = std::make_shared<twwmf::AsfInput>();
+    auto input = std::make_shared<twwmf::AsfInput>(m_settings);
     {
         std::lock_guard<std::mutex> holdInput(m_inputLock);
         m_input = input;        // so that the network status answers while opening
@@ -95,6 +97,9 @@ HRESULT STDMETHODCALLTYPE AsfSource::Load(LPCOLESTR pszFileName, const AM_MEDIA_
     }
     m_url = url;
     m_broadcast = header.broadcast;
+    m_seekable = header.seekable;
+    m_duration = header.broadcast ? 0 : static_cast<LONGLONG>(header.duration);
+    m_stop = kEndless;
     for (const twwmf::AsfStreamDesc &desc : header.streams) {
         Stream s;
         s.number = desc.number;
@@ -108,6 +113,14 @@ HRESULT STDMETHODCALLTYPE AsfSource::Load(LPCOLESTR pszFileName, const AM_MEDIA_
     std::lock_guard<std::mutex> holdInput(m_inputLock);
     m_inputOpened = true;
     return S_OK;
+}
+
+size_t AsfSource::QueuedPackets() const
+{
+    size_t n = 0;
+    for (const Stream &s : m_streams)
+        n += s.queue->Size();
+    return n;
 }
 
 HRESULT STDMETHODCALLTYPE AsfSource::GetCurFile(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt)
@@ -143,9 +156,17 @@ HRESULT AsfSource::OnPause(FILTER_STATE from)
         m_streams[i].queue->Reset();
         m_streams[i].connected = Pin(i).IsConnected();
     }
+    SetSegment(m_position, m_stop.load());
+    m_delivered = -1;
     HRESULT hr = Source::OnPause(from);
     if (FAILED(hr))
         return hr;
+    StartReader();
+    return S_OK;
+}
+
+void AsfSource::StartReader()
+{
     // The input of this run: Load's while it is unread, else a new one that the
     // reader opens (Stop can cancel it from the start).
     std::shared_ptr<twwmf::AsfInput> input;
@@ -153,16 +174,16 @@ HRESULT AsfSource::OnPause(FILTER_STATE from)
     {
         std::lock_guard<std::mutex> hold(m_inputLock);
         if (!m_input || !m_inputOpened)
-            m_input = std::make_shared<twwmf::AsfInput>();
+            m_input = std::make_shared<twwmf::AsfInput>(m_settings);
         input = m_input;
         opened = m_inputOpened;
         m_inputOpened = false;
     }
-    m_reader = std::thread([this, input, opened] { ReaderThread(input, opened); });
-    return S_OK;
+    LONGLONG from = m_position;
+    m_reader = std::thread([this, input, opened, from] { ReaderThread(input, opened, from); });
 }
 
-HRESULT AsfSource::OnStop()
+void AsfSource::InterruptReader()
 {
     {
         std::lock_guard<std::mutex> hold(m_inputLock);
@@ -170,6 +191,11 @@ HRESULT AsfSource::OnStop()
             m_input->Cancel();
     }
     CloseQueues(E_ABORT);
+}
+
+HRESULT AsfSource::OnStop()
+{
+    InterruptReader();
     return Source::OnStop();
 }
 
@@ -186,7 +212,7 @@ void AsfSource::CloseQueues(HRESULT end)
         s.queue->Close(end);
 }
 
-void AsfSource::ReaderThread(std::shared_ptr<twwmf::AsfInput> input, bool opened)
+void AsfSource::ReaderThread(std::shared_ptr<twwmf::AsfInput> input, bool opened, LONGLONG from)
 {
     // While the input fills its preroll (at the start, after a stall or a
     // reconnect), packets are held here and go downstream together once it is
@@ -199,11 +225,51 @@ void AsfSource::ReaderThread(std::shared_ptr<twwmf::AsfInput> input, bool opened
         return true;            // a stream nobody takes
     };
     HRESULT hr = opened ? S_OK : input->Open(m_url);
+    // After a seek, video starts at a key frame and audio at the position: the
+    // input goes back to the key frame at or before it, and sound before the
+    // position would only be thrown away downstream.
+    std::vector<WORD> awaitKey;
+    std::vector<WORD> gapPending;   // streams whose dropped packets carried the discontinuity
+    if (SUCCEEDED(hr) && from > 0) {
+        hr = input->Seek(from);
+        for (const Stream &s : m_streams)
+            if (IsEqualGUID(s.type.get().majortype, MEDIATYPE_Video))
+                awaitKey.push_back(s.number);
+    }
     while (SUCCEEDED(hr)) {
         twwmf::AsfPacket packet;
         hr = input->ReadPacket(packet);
         if (hr != S_OK)
             break;
+        if (packet.time >= m_stop.load()) {
+            hr = S_FALSE;       // the stop position: the end of this segment
+            break;
+        }
+        if (from > 0) {
+            auto waiting = std::find(awaitKey.begin(), awaitKey.end(), packet.streamNumber);
+            bool video = false;
+            for (const Stream &s : m_streams)
+                if (s.number == packet.streamNumber)
+                    video = IsEqualGUID(s.type.get().majortype, MEDIATYPE_Video);
+            bool drop = false;
+            if (waiting != awaitKey.end()) {
+                drop = !packet.keyFrame;
+                if (!drop)
+                    awaitKey.erase(waiting);
+            } else if (!video && packet.time + std::max<LONGLONG>(packet.duration, 1) <= from) {
+                drop = true;
+            }
+            auto gap = std::find(gapPending.begin(), gapPending.end(), packet.streamNumber);
+            if (drop) {
+                if (packet.discontinuity && gap == gapPending.end())
+                    gapPending.push_back(packet.streamNumber);
+                continue;
+            }
+            if (gap != gapPending.end()) {
+                packet.discontinuity = true;
+                gapPending.erase(gap);
+            }
+        }
         held.push_back(std::move(packet));
         if (input->Statistics().buffering)
             continue;
@@ -229,8 +295,6 @@ HRESULT AsfSource::FillSample(size_t index, IMediaSample *sample)
 {
     twwmf::AsfPacket packet;
     HRESULT hr = m_streams[index].queue->Pop(packet);
-    if (hr == E_ABORT)
-        return S_FALSE;         // stopping: the kit's thread ends quietly
     if (hr != S_OK)
         return hr;
     BYTE *buffer = nullptr;
@@ -241,12 +305,17 @@ HRESULT AsfSource::FillSample(size_t index, IMediaSample *sample)
         return VFW_E_BUFFER_OVERFLOW;   // a sample larger than any the stream announced
     std::memcpy(buffer, packet.data.data(), packet.data.size());
     sample->SetActualDataLength(static_cast<LONG>(packet.data.size()));
-    REFERENCE_TIME start = packet.time;
-    REFERENCE_TIME stop = packet.time + packet.duration;
+    // Times count from the segment's start; what comes before it (from the key
+    // frame before a seek position) is preroll: decoded, not shown.
+    REFERENCE_TIME start = packet.time - m_position;
+    REFERENCE_TIME stop = start + packet.duration;
     sample->SetTime(&start, packet.duration > 0 ? &stop : nullptr);
     sample->SetSyncPoint(packet.keyFrame ? TRUE : FALSE);
     sample->SetDiscontinuity(packet.discontinuity ? TRUE : FALSE);
-    sample->SetPreroll(FALSE);
+    sample->SetPreroll(m_position > 0 && start < 0 ? TRUE : FALSE);
+    LONGLONG delivered = m_delivered.load();
+    while (packet.time > delivered && !m_delivered.compare_exchange_weak(delivered, packet.time)) {
+    }
     return S_OK;
 }
 
@@ -279,6 +348,198 @@ HRESULT AsfSource::DecideBufferSize(kit::OutputPin *pin, ALLOCATOR_PROPERTIES *p
     props->cBuffers = std::max<LONG>(props->cBuffers, 8);
     props->cbBuffer = std::max<LONG>(props->cbBuffer, m_streams[IndexOf(pin)].bufferSize);
     props->cbAlign = std::max<LONG>(props->cbAlign, 1);
+    return S_OK;
+}
+
+// --- IMediaSeeking ------------------------------------------------------------
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetCapabilities(DWORD *pCapabilities)
+{
+    if (!pCapabilities)
+        return E_POINTER;
+    DWORD caps = AM_SEEKING_CanGetCurrentPos;
+    if (!m_broadcast)
+        caps |= AM_SEEKING_CanGetStopPos | AM_SEEKING_CanGetDuration;
+    if (m_seekable)
+        caps |= AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards | AM_SEEKING_CanSeekBackwards;
+    *pCapabilities = caps;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::CheckCapabilities(DWORD *pCapabilities)
+{
+    if (!pCapabilities)
+        return E_POINTER;
+    DWORD have = 0;
+    GetCapabilities(&have);
+    DWORD wanted = *pCapabilities;
+    *pCapabilities &= have;
+    return *pCapabilities == wanted ? S_OK : *pCapabilities ? S_FALSE : E_FAIL;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::IsFormatSupported(const GUID *pFormat)
+{
+    if (!pFormat)
+        return E_POINTER;
+    return IsEqualGUID(*pFormat, TIME_FORMAT_MEDIA_TIME) ? S_OK : S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::QueryPreferredFormat(GUID *pFormat)
+{
+    if (!pFormat)
+        return E_POINTER;
+    *pFormat = TIME_FORMAT_MEDIA_TIME;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetTimeFormat(GUID *pFormat)
+{
+    return QueryPreferredFormat(pFormat);
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::IsUsingTimeFormat(const GUID *pFormat)
+{
+    return IsFormatSupported(pFormat);
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::SetTimeFormat(const GUID *pFormat)
+{
+    if (!pFormat)
+        return E_POINTER;
+    return IsEqualGUID(*pFormat, TIME_FORMAT_MEDIA_TIME) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::ConvertTimeFormat(LONGLONG *pTarget, const GUID *pTargetFormat, LONGLONG Source,
+                                                       const GUID *pSourceFormat)
+{
+    if (!pTarget)
+        return E_POINTER;
+    auto mediaTime = [](const GUID *g) { return !g || IsEqualGUID(*g, TIME_FORMAT_MEDIA_TIME); };
+    if (!mediaTime(pTargetFormat) || !mediaTime(pSourceFormat))
+        return E_INVALIDARG;
+    *pTarget = Source;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetDuration(LONGLONG *pDuration)
+{
+    if (!pDuration)
+        return E_POINTER;
+    *pDuration = m_duration;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetStopPosition(LONGLONG *pStop)
+{
+    if (!pStop)
+        return E_POINTER;
+    LONGLONG stop = m_stop.load();
+    *pStop = stop == kEndless ? m_duration : stop;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetCurrentPosition(LONGLONG *pCurrent)
+{
+    if (!pCurrent)
+        return E_POINTER;
+    std::lock_guard<std::recursive_mutex> hold(m_lock);
+    LONGLONG delivered = m_delivered.load();
+    *pCurrent = delivered >= m_position ? delivered : m_position;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop,
+                                                  DWORD dwStopFlags)
+{
+    DWORD currentKind = dwCurrentFlags & AM_SEEKING_PositioningBitsMask;
+    DWORD stopKind = dwStopFlags & AM_SEEKING_PositioningBitsMask;
+    if ((currentKind && !pCurrent) || (stopKind && !pStop))
+        return E_POINTER;
+    if (currentKind == AM_SEEKING_NoPositioning && stopKind == AM_SEEKING_NoPositioning)
+        return S_OK;
+    if (m_url.empty())
+        return VFW_E_NOT_CONNECTED;
+    if (!m_seekable)
+        return E_NOTIMPL;       // a broadcast, or a protocol that cannot seek
+    LONGLONG now = 0;
+    GetCurrentPosition(&now);
+    auto resolve = [&](DWORD kind, LONGLONG value, LONGLONG base, LONGLONG relativeTo) {
+        LONGLONG t = kind == AM_SEEKING_AbsolutePositioning ? value
+                     : kind == AM_SEEKING_RelativePositioning ? relativeTo + value
+                     : kind == AM_SEEKING_IncrementalPositioning ? now + value
+                                                                 : base;
+        return std::clamp<LONGLONG>(t, 0, m_duration);
+    };
+    // The restart below takes the state-change lock before the filter lock, as
+    // state changes do: no filter lock here.
+    LONGLONG oldStop = m_stop.load() == kEndless ? m_duration : m_stop.load();
+    LONGLONG current = resolve(currentKind, currentKind ? *pCurrent : 0, m_position, now);
+    LONGLONG stop = resolve(stopKind, stopKind ? *pStop : 0, oldStop, oldStop);
+    // A stop at the duration is the natural end: the last packets may reach past
+    // the duration the header gives.
+    if (stopKind)
+        m_stop = stop >= m_duration ? kEndless : stop;
+    HRESULT hr = S_OK;
+    if (currentKind) {
+        hr = Restart([this] { InterruptReader(); },
+                     [this, current] {
+                         if (m_reader.joinable())
+                             m_reader.join();
+                         m_position = current;
+                         m_delivered = -1;
+                         SetSegment(current, m_stop.load());
+                         for (Stream &s : m_streams)
+                             s.queue->Reset();
+                         if (State() != State_Stopped)
+                             StartReader();
+                     });
+    }
+    if (pCurrent && (dwCurrentFlags & AM_SEEKING_ReturnTime))
+        *pCurrent = current;
+    if (pStop && (dwStopFlags & AM_SEEKING_ReturnTime))
+        *pStop = stop;
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetPositions(LONGLONG *pCurrent, LONGLONG *pStop)
+{
+    if (pCurrent)
+        GetCurrentPosition(pCurrent);
+    if (pStop)
+        GetStopPosition(pStop);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest)
+{
+    // What can be reached: the whole clip when it seeks, else what is playing.
+    if (pEarliest)
+        GetCurrentPosition(pEarliest);
+    if (m_seekable && pEarliest)
+        *pEarliest = 0;
+    if (pLatest)
+        *pLatest = m_duration;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::SetRate(double dRate)
+{
+    return dRate == 1.0 ? S_OK : E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetRate(double *pdRate)
+{
+    if (!pdRate)
+        return E_POINTER;
+    *pdRate = 1.0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AsfSource::GetPreroll(LONGLONG *pllPreroll)
+{
+    if (!pllPreroll)
+        return E_POINTER;
+    *pllPreroll = 0;
     return S_OK;
 }
 

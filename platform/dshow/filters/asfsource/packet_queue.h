@@ -57,6 +57,12 @@ public:
         m_ready.notify_all();
     }
 
+    size_t Size()
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_packets.size();
+    }
+
     void Reset()
     {
         std::lock_guard<std::mutex> hold(m_lock);

@@ -6,6 +6,12 @@
 #include <vfwmsgs.h>
 
 namespace twds {
+namespace {
+
+// Pictures larger than this (standard definition) decode on several threads.
+const int64_t kThreadedPixels = 720 * 576;
+
+} // namespace
 
 AvDecoder::~AvDecoder()
 {
@@ -42,8 +48,10 @@ HRESULT AvDecoder::OnInputConnected(kit::InputPin *)
         return E_OUTOFMEMORY;
     }
     const AVCodec *codec = Configure(Input().Type().get(), ctx);
-    // Several frames decode at once where the codec can; packets keep their times.
-    ctx->thread_count = 0;
+    // Large pictures decode several frames at once where the codec can; small
+    // ones (and sound) decode in a fraction of a millisecond, less than the
+    // hand-offs between decoding threads would cost. Packets keep their times.
+    ctx->thread_count = int64_t(ctx->width) * ctx->height > kThreadedPixels ? 0 : 1;
     ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     ctx->pkt_timebase = AVRational{1, 10000000};
     if (!codec || avcodec_open2(ctx, codec, nullptr) < 0) {
@@ -71,6 +79,7 @@ void AvDecoder::Reset()
     m_discontinuity = true;
     m_lastStart = AV_NOPTS_VALUE;
     m_next = AV_NOPTS_VALUE;
+    m_prerollTimes.clear();
 }
 
 HRESULT AvDecoder::OnPause(FILTER_STATE from)
@@ -119,6 +128,8 @@ HRESULT AvDecoder::Receive(kit::InputPin *, IMediaSample *sample)
     std::lock_guard<std::mutex> hold(m_codecLock);
     if (sample->IsDiscontinuity() == S_OK)
         m_discontinuity = true;
+    if (SUCCEEDED(timed) && sample->IsPreroll() == S_OK)
+        m_prerollTimes.insert(start);
     HRESULT hr = Decode(packet);
     av_packet_free(&packet);
     return hr;
@@ -166,11 +177,20 @@ HRESULT AvDecoder::DeliverFrame(const AVFrame *frame)
     if ((start == AV_NOPTS_VALUE || start == m_lastStart) && m_next != AV_NOPTS_VALUE)
         start = m_next;
     REFERENCE_TIME duration = FrameDuration(frame);
-    // A stream that announces no frame rate (a live broadcast) gives frames no
-    // duration; a frame then lasts as long as the one before it, so that a
-    // renderer does not find it late the moment it is due.
+    // Streams that carry no durations (ASF video): as long as the gap from the
+    // frame before, so that renderers know when a picture is too late.
     if (duration <= 0 && start != AV_NOPTS_VALUE && m_lastStart != AV_NOPTS_VALUE && start > m_lastStart)
         duration = start - m_lastStart;
+    // A frame of preroll input (before a seek position) is decoded, not delivered.
+    if (start != AV_NOPTS_VALUE && !m_prerollTimes.empty()) {
+        bool preroll = m_prerollTimes.count(start) > 0;
+        m_prerollTimes.erase(m_prerollTimes.begin(), m_prerollTimes.upper_bound(start));
+        if (preroll) {
+            m_lastStart = start;
+            m_next = start + duration;
+            return S_OK;
+        }
+    }
 
     twcom::ComPtr<IMediaSample> out;
     HRESULT hr = Output().GetDeliveryBuffer(out.put(), nullptr, nullptr, 0);

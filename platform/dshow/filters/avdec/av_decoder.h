@@ -5,6 +5,8 @@
 // restart from stopped forget what the decoder holds. A packet or frame the
 // decoder rejects is skipped. Sample times go with the packet into the decoder
 // and come back with its frame; a discontinuity goes on the next frame out.
+// Preroll samples (before a seek position) are decoded; their frames are not
+// delivered.
 //
 // Threads: the codec state (m_codecLock) is used by the streaming thread in
 // Receive/EndOfStream and reset by EndFlush (flushing thread) and by a pause
@@ -12,6 +14,7 @@
 // freed when it disconnects (graph thread, stopped).
 #pragma once
 #include <mutex>
+#include <set>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -64,6 +67,7 @@ private:
     bool m_discontinuity = true;       // m_codecLock: mark the next frame out
     REFERENCE_TIME m_lastStart = AV_NOPTS_VALUE;  // m_codecLock: start of the last frame out
     REFERENCE_TIME m_next = AV_NOPTS_VALUE;       // m_codecLock: where it ended
+    std::set<REFERENCE_TIME> m_prerollTimes;      // m_codecLock: start times of preroll input not yet out
 };
 
 } // namespace twds

@@ -155,9 +155,12 @@ HRESULT PicturePath::Take(const BYTE *data, LONG length)
 void PicturePath::ComposeLocked()
 {
     const LONG dw = Width(m_dest), dh = Height(m_dest);
-    m_composed.assign(size_t(dw) * size_t(dh), ToPixel(m_border));
-    if (!m_haveLast || Width(m_source) <= 0 || Height(m_source) <= 0)
+    const uint32_t border = ToPixel(m_border);
+    if (!m_haveLast || Width(m_source) <= 0 || Height(m_source) <= 0) {
+        m_composed.assign(size_t(dw) * size_t(dh), border);
         return;
+    }
+    m_composed.resize(size_t(dw) * size_t(dh));
     // The video's place in the destination: all of it, or the largest rectangle
     // of the source's shape, centred.
     LONG vw = dw, vh = dh;
@@ -168,9 +171,30 @@ void PicturePath::ComposeLocked()
         else
             vh = LONG(int64_t(dw) * sh / sw);
     }
-    if (vw <= 0 || vh <= 0)
+    if (vw <= 0 || vh <= 0) {
+        std::fill(m_composed.begin(), m_composed.end(), border);
         return;
+    }
     const LONG vx = (dw - vw) / 2, vy = (dh - vh) / 2;
+    // The border colour around the video's place (each frame covers the rest).
+    for (LONG row = 0; row < dh; ++row) {
+        uint32_t *line = &m_composed[size_t(row) * size_t(dw)];
+        if (row < vy || row >= vy + vh) {
+            std::fill(line, line + dw, border);
+        } else {
+            std::fill(line, line + vx, border);
+            std::fill(line + vx + vw, line + dw, border);
+        }
+    }
+    if (vw == Width(m_source) && vh == Height(m_source)) {
+        // Shown at its own size: rows straight from the picture.
+        for (LONG row = 0; row < vh; ++row)
+            std::memcpy(&m_composed[size_t(vy + row) * size_t(dw) + size_t(vx)],
+                        &m_last[size_t(m_source.top + row) * size_t(m_lastStride) + size_t(m_source.left)],
+                        size_t(vw) * 4);
+        BlendBitmapLocked(vx, vy, vw, vh);
+        return;
+    }
     m_scale = sws_getCachedContext(m_scale, Width(m_source), Height(m_source), AV_PIX_FMT_BGR0, vw, vh, AV_PIX_FMT_BGR0,
                                    SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!m_scale)
