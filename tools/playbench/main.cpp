@@ -21,7 +21,6 @@
 #include <fstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -80,16 +79,6 @@ bool ParseOptions(int argc, char **argv, Options &o)
             return false;
     }
     return true;
-}
-
-std::string ExecutableDir()
-{
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return ".";
-    path[n] = 0;
-    return fs::path(path).parent_path().string();
 }
 
 double Seconds(Clock::duration d)
@@ -219,7 +208,10 @@ int main(int argc, char **argv)
     InstallStopHandlers();
     setvbuf(stdout, nullptr, _IOLBF, 0);
     Bench b;
-    b.bin = ExecutableDir();
+    std::error_code noExe;
+    b.bin = fs::read_symlink("/proc/self/exe", noExe).parent_path().string();   // the tools are built beside it
+    if (b.bin.empty())
+        b.bin = ".";
     b.work = o.work.empty() ? fs::path(b.bin).parent_path().string() + "/playbench" : o.work;
     fs::create_directories(b.work);
     b.work = fs::canonical(b.work).string();
