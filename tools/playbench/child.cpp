@@ -1,5 +1,6 @@
 #include "child.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +19,7 @@ namespace playbench {
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;   // written by the signal handler only
+std::vector<Child *> g_children;          // started and not yet destroyed; main thread only
 
 void OnStop(int)
 {
@@ -43,6 +45,13 @@ void InstallStopHandlers()
 Child::~Child()
 {
     Stop();
+    g_children.erase(std::remove(g_children.begin(), g_children.end(), this), g_children.end());
+}
+
+void StopAllChildren()
+{
+    for (Child *child : g_children)
+        child->Stop();
 }
 
 bool Child::Start(const std::vector<std::string> &argv, const std::vector<std::pair<std::string, std::string>> &env,
@@ -79,6 +88,8 @@ bool Child::Start(const std::vector<std::string> &argv, const std::vector<std::p
         return false;
     }
     m_ended = false;
+    if (std::find(g_children.begin(), g_children.end(), this) == g_children.end())
+        g_children.push_back(this);
     return true;
 }
 

@@ -48,6 +48,9 @@ private:
 int RunToEnd(const std::vector<std::string> &argv, const std::vector<std::pair<std::string, std::string>> &env,
              const std::string &log, int timeoutMs);
 
+// Stops every child still running (before the benchmark exits on a failure).
+void StopAllChildren();
+
 // Set by SIGINT and SIGTERM: every wait gives up and the benchmark stops its children.
 bool StopRequested();
 void InstallStopHandlers();

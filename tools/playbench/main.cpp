@@ -93,6 +93,7 @@ double Mb(long kb)
 
 [[noreturn]] void Fail(const std::string &what, const std::string &hint)
 {
+    StopAllChildren();
     std::fprintf(stderr, "playbench: %s\n  %s\n", what.c_str(), hint.c_str());
     std::exit(1);
 }
