@@ -82,6 +82,7 @@ TEST_F(Demo, PlaysRecordsFiveSecondsAndStopsEverything)
     }
     const std::string output = twtest::ReadFile(log) + "\n--- ui log:\n" + twtest::ReadFile(m_out.file("ui.log"));
     ASSERT_EQ(code, 0) << output;
+    EXPECT_NE(output.find("video\tshown\n"), std::string::npos) << output;
 
     // The recording the demo names: one file named after the clip and the time.
     std::smatch m;
