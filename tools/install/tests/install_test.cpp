@@ -357,7 +357,7 @@ TEST_F(InstallTest, AStagedInstallGoesToTheInstallingUsersHomeAndRegistersNothin
 
 // ---- Starting the installed program ---------------------------------------------
 
-TEST_F(InstallTest, XdgOpenOfAStreamLinkStartsTheInstalledProgramOnIt)
+TEST_F(InstallTest, XdgOpenOfAStreamLinkStartsTheInstalledProgramOnItAndRecordsIntoTheVideosFolder)
 {
     Install();
     // The user's videos folder, named but not made yet.
@@ -366,7 +366,7 @@ TEST_F(InstallTest, XdgOpenOfAStreamLinkStartsTheInstalledProgramOnIt)
     // The program checks for updates at every start: the installed release is
     // current against itself.
     ServeUpdates(m_app);
-    Script("wait \"clip.asf [Install test]\" 30000\nquit\n");
+    Script("wait \"clip.asf [Install test]\" 30000\nsleep 1500\nkey R\nsleep 3000\nkey R\nsleep 300\nquit\n");
     const std::string url = "mms://127.0.0.1:" + std::to_string(m_streams->Port()) + "/clip.asf";
     twtest::ScopedEnv display("DISPLAY", ":99"); // xdg-open asks desktop entries only with a display
     twtest::ProcessResult r = RunBounded({Tool("xdg-open"), url}, m_home);
@@ -375,10 +375,24 @@ TEST_F(InstallTest, XdgOpenOfAStreamLinkStartsTheInstalledProgramOnIt)
     const std::string log = UiLog();
     EXPECT_TRUE(Contains(log, "dialog\tclose\tTarnwick startup\t0\n")) << Diagnostics();
     EXPECT_TRUE(Contains(log, "caption\tclip.asf [Install test]\n")) << Diagnostics();
+    EXPECT_FALSE(Contains(log, "messagebox")) << Diagnostics();
     EXPECT_TRUE(Contains(UpdateLog(), "GET /download/start.php -> 200")) << UpdateLog();
     EXPECT_EQ(url, RegValue(kSettingsKey, "LastOpenedURL"));
-    EXPECT_EQ(m_home + "/My Videos", RegValue(kSettingsKey, "SaveDirectory"));
-    EXPECT_TRUE(fs::is_directory(m_home + "/My Videos"));
+    const std::string videos = m_home + "/My Videos";
+    EXPECT_EQ(videos, RegValue(kSettingsKey, "SaveDirectory"));
+
+    // The recording is in the videos folder, named after the clip, and other
+    // readers read it.
+    const std::set<std::string> recordings = FilesUnder(videos);
+    ASSERT_EQ(1u, recordings.size()) << Join(recordings) << Diagnostics();
+    const std::string name = *recordings.begin();
+    // <clip name>_YYYYmmdd_HHMMSS.asf, the clip name being the URL's last component.
+    EXPECT_EQ(0u, name.find("clip.asf_")) << name;
+    EXPECT_EQ(std::string("clip.asf_YYYYmmdd_HHMMSS.asf").size(), name.size()) << name;
+    wmftest::FileReading reading = wmftest::ReadWithOtherReaders(videos + "/" + name, 2);
+    EXPECT_EQ("", reading.problems);
+    EXPECT_GE(reading.seconds, 2.0);
+    EXPECT_TRUE(FilesUnder(m_app).count(name) == 0) << "nothing is recorded into the program's directory";
 }
 
 TEST_F(InstallTest, TheCommandKeepsAChosenFolderRegistersAgainAndTakesRelativeFiles)
@@ -389,9 +403,10 @@ TEST_F(InstallTest, TheCommandKeepsAChosenFolderRegistersAgainAndTakesRelativeFi
     // A registry that lost the filter's registration since the install.
     ASSERT_EQ(0, Reg({"delete", kServerKey, "/f"}).exitCode);
     ServeClip();
-    Script("wait \"Tarnwick\" 30000\nsleep 500\nquit\n");
+    Script("wait \"clip.asf [Install test]\" 30000\nquit\n");
     twtest::ProcessResult r = RunBounded({Command(), "clip.asf"}, m_root.file("streams"));
     EXPECT_EQ(0, r.exitCode) << Diagnostics();
+    EXPECT_FALSE(Contains(UiLog(), "messagebox")) << "the recording filter is there to create: " << Diagnostics();
 
     EXPECT_EQ(m_root.file("streams") + "/clip.asf", RegValue(kSettingsKey, "LastOpenedURL")) << Diagnostics();
     EXPECT_EQ(m_home + "/chosen", RegValue(kSettingsKey, "SaveDirectory"));
