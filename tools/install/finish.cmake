@@ -77,9 +77,12 @@ foreach(tw_dir ${tw_dirs})
   endif()
 endforeach()
 
-# Sets <out> to the system's name for <type> (itself, or what it is an alias of),
-# or to "" when the system does not know it.
-function(tw_system_type type out)
+# Sets <out> to the system's name for the type that an element's first type
+# attribute names (the type itself, or what it is an alias of), or to "" when the
+# system does not know it.
+function(tw_system_type element out)
+  string(REGEX MATCH "type=\"([^\"]+)\"" match "${element}")
+  set(type "${CMAKE_MATCH_1}")
   list(FIND tw_types "${type}" index)
   if(NOT index EQUAL -1)
     set(${out} "${type}" PARENT_SCOPE)
@@ -107,8 +110,7 @@ while(TRUE)
   math(EXPR tw_next "${tw_end} + 12")
   string(SUBSTRING "${tw_xml}" ${tw_next} -1 tw_xml)
 
-  string(REGEX MATCH "<mime-type type=\"([^\"]+)\"" tw_match "${tw_block}")
-  tw_system_type("${CMAKE_MATCH_1}" tw_known)
+  tw_system_type("${tw_block}" tw_known)
   if(tw_known STREQUAL "")
     string(APPEND tw_missing "  ${tw_block}\n")
     continue()
@@ -117,8 +119,7 @@ while(TRUE)
   string(REGEX MATCHALL "<alias type=\"[^\"]+\"/>" tw_aliases "${tw_block}")
   set(tw_new "")
   foreach(tw_alias ${tw_aliases})
-    string(REGEX MATCH "type=\"([^\"]+)\"" tw_match "${tw_alias}")
-    tw_system_type("${CMAKE_MATCH_1}" tw_alias_known)
+    tw_system_type("${tw_alias}" tw_alias_known)
     if(tw_alias_known STREQUAL "")
       string(APPEND tw_new "    ${tw_alias}\n")
     endif()

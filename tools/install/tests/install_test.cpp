@@ -243,6 +243,12 @@ protected:
 TEST_F(InstallTest, TheProgramLivesInItsOwnDirectoryWithItsManifestAndRegistration)
 {
     Install();
+    // Installed again over itself, with a user's file in the program's directory:
+    // the manifest lists the program's files alone.
+    twtest::WriteFile(App("stray.asf"), "a recording");
+    Install();
+    ASSERT_EQ("a recording", twtest::ReadFile(App("stray.asf")));
+    fs::remove(App("stray.asf"));
     const std::set<std::string> expected = {"Tarnwick",      "TarnwickDll.dll", "Kestrin.ax",     "libtwkernel.so",
                                             "libtwcom.so",   "libtwgui.so",     "libtwdshow.so",  "libtwwmf.so",
                                             "reg",           "regsvr32",        "files.ini"};
@@ -323,6 +329,29 @@ TEST_F(InstallTest, TheDesktopEntryIsValidAndOpensStreamLinks)
                                                                 "/usr/share/mime/types \"$0\"/aliases \"$0\"/types",
                                                     m_prefix + "/share/mime"});
     EXPECT_FALSE(asx.output.empty()) << "video/x-ms-asx is in no MIME database";
+}
+
+TEST_F(InstallTest, TypesTheSystemLacksAreDeclaredWithTheirGlobs)
+{
+    // A system without a MIME database of its own.
+    const std::string empty = m_root.file("no-data");
+    fs::create_directories(empty);
+    {
+        twtest::ScopedEnv dataDirs("XDG_DATA_DIRS", empty.c_str());
+        Install();
+    }
+    const std::string mime = m_prefix + "/share/mime";
+    const std::string package = twtest::ReadFile(mime + "/packages/tarnwick.xml");
+    for (const char *type : {"application/vnd.ms-asf", "video/x-ms-wmv", "audio/x-ms-wma", "audio/x-ms-asx"})
+        EXPECT_TRUE(Contains(package, std::string("<mime-type type=\"") + type + "\">")) << package;
+    // The database built from it knows the playlists by extension and our names.
+    const std::string globs = twtest::ReadFile(mime + "/globs2");
+    for (const char *glob : {"audio/x-ms-asx:*.asx", "audio/x-ms-asx:*.wax", "audio/x-ms-asx:*.wvx",
+                             "application/vnd.ms-asf:*.asf", "video/x-ms-wmv:*.wmv", "audio/x-ms-wma:*.wma"})
+        EXPECT_TRUE(Contains(globs, glob)) << glob << "\n" << globs;
+    const std::string aliases = twtest::ReadFile(mime + "/aliases");
+    EXPECT_TRUE(Contains(aliases, "video/x-ms-asx audio/x-ms-asx\n")) << aliases;
+    EXPECT_TRUE(Contains(aliases, "video/x-ms-asf application/vnd.ms-asf\n")) << aliases;
 }
 
 TEST_F(InstallTest, APrefixWithSpacesIsQuotedInTheDesktopEntry)
