@@ -145,7 +145,10 @@ endif()
 
 # --- This machine: registration and caches. A staged install (DESTDIR) leaves
 # them to the tarnwick command, which registers the filter at its first start.
+string(CONCAT tw_done "Tarnwick is installed in ${CMAKE_INSTALL_PREFIX}: open a stream link, or run "
+       "${CMAKE_INSTALL_PREFIX}/bin/tarnwick [URL]; remove it with tarnwick --uninstall.")
 if(NOT "$ENV{DESTDIR}" STREQUAL "")
+  message(STATUS "${tw_done}")
   return()
 endif()
 
@@ -166,3 +169,4 @@ find_program(TW_UPDATE_MIME_DATABASE update-mime-database)
 if(TW_UPDATE_MIME_DATABASE AND EXISTS "${tw_mime}/packages")
   execute_process(COMMAND "${TW_UPDATE_MIME_DATABASE}" "${tw_mime}" OUTPUT_QUIET)
 endif()
+message(STATUS "${tw_done}")

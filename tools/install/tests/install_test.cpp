@@ -424,7 +424,7 @@ TEST_F(InstallTest, XdgOpenOfAStreamLinkStartsTheInstalledProgramOnItAndRecordsI
     EXPECT_TRUE(FilesUnder(m_app).count(name) == 0) << "nothing is recorded into the program's directory";
 }
 
-TEST_F(InstallTest, TheCommandKeepsAChosenFolderRegistersAgainAndTakesRelativeFiles)
+TEST_F(InstallTest, TheCommandKeepsAChosenFolderRegistersAgainAndTakesRelativeFilesAndSpaces)
 {
     Install();
     SetSetting("AutoUpdate", "Never");
@@ -440,6 +440,16 @@ TEST_F(InstallTest, TheCommandKeepsAChosenFolderRegistersAgainAndTakesRelativeFi
     EXPECT_EQ(m_root.file("streams") + "/clip.asf", RegValue(kSettingsKey, "LastOpenedURL")) << Diagnostics();
     EXPECT_EQ(m_home + "/chosen", RegValue(kSettingsKey, "SaveDirectory"));
     EXPECT_EQ(App("Kestrin.ax"), RegValue(std::string(kServerKey) + "\\InprocServer32", ""));
+
+    // A name with a space goes as a file: URL, so that the recorder gets it as one
+    // word and not in quotes.
+    fs::copy_file(m_root.file("streams/clip.asf"), m_root.file("streams/my clip.asf"));
+    twtest::WriteFile(m_root.file("ui.log"), "");
+    Script("wait \"my%20clip.asf [Install test]\" 30000\nquit\n");
+    r = RunBounded({Command(), "my clip.asf"}, m_root.file("streams"));
+    EXPECT_EQ(0, r.exitCode) << Diagnostics();
+    EXPECT_FALSE(Contains(UiLog(), "messagebox")) << Diagnostics();
+    EXPECT_EQ("file://" + m_root.file("streams") + "/my%20clip.asf", RegValue(kSettingsKey, "LastOpenedURL"));
 
     // An empty or over-long folder counts as none, as the recorder reads it; the
     // videos folder defaults to the home directory.
