@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <cstdlib>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -95,6 +97,124 @@ bool TarnwickRun::NamedAfterClip(const std::string &path, const std::string &cli
     std::regex name(clip + "_20[0-9]{2}(0[1-9]|1[0-2])[0-3][0-9]_[0-2][0-9][0-5][0-9][0-5][0-9]\\.asf");
     return fs::path(path).parent_path() == fs::path(m_dir.file("rec")) &&
            std::regex_match(fs::path(path).filename().string(), name);
+}
+
+Shot TarnwickRun::Picture(const std::string &name)
+{
+    Shot shot;
+    std::string error;
+    EXPECT_TRUE(LoadShot(m_dir.file(name), shot, error)) << name << ": " << error << "\n" << m_log;
+    return shot;
+}
+
+namespace {
+
+const QRgb kBarColour = qRgb(224, 224, 224);
+
+bool IsBar(QRgb c)
+{
+    return (c & 0xFFFFFF) == (kBarColour & 0xFFFFFF);
+}
+
+} // namespace
+
+bool LoadShot(const std::string &path, Shot &shot, std::string &error)
+{
+    QImage image(QString::fromStdString(path));
+    if (image.isNull()) {
+        error = "no picture";
+        return false;
+    }
+    shot.image = image.convertToFormat(QImage::Format_RGB32);
+    const int w = shot.image.width(), h = shot.image.height();
+    // The bar's background begins at the client area's left edge, left of the
+    // first button; its rows are found between the first two buttons.
+    int probeRow = -1;
+    for (int y = h - 1; y >= 0 && probeRow < 0; --y)
+        for (int x = 0; x < 8 && probeRow < 0; ++x)
+            if (IsBar(shot.image.pixel(x, y)))
+                probeRow = y, shot.border = x;
+    if (probeRow < 0) {
+        error = "no control bar";
+        return false;
+    }
+    int x = shot.border + 27, bottom = h - 1;
+    while (bottom >= 0 && !IsBar(shot.image.pixel(x, bottom)))
+        --bottom;
+    int top = bottom;
+    while (top > 0 && IsBar(shot.image.pixel(x, top - 1)))
+        --top;
+    shot.barTop = top;
+    shot.barHeight = bottom - top + 1;
+    shot.clientWidth = w - 2 * shot.border;
+    return true;
+}
+
+QRgb BarPixel(const Shot &shot, int x, int y)
+{
+    return shot.image.pixel(shot.border + x, shot.barTop + y);
+}
+
+bool ButtonShows(const Shot &shot, int x, int cx, int cy)
+{
+    static const QImage buttons =
+        QImage(QString(TW_SOURCE_DIR) + "/resources/buttons.bmp").convertToFormat(QImage::Format_RGB32);
+    if (buttons.isNull())
+        return false;
+    for (int j = 0; j < 24; ++j)
+        for (int i = 0; i < 24; ++i)
+            if ((BarPixel(shot, x + i, 2 + j) & 0xFFFFFF) != (buttons.pixel(cx + i, cy + j) & 0xFFFFFF))
+                return false;
+    return true;
+}
+
+int DarkTextPixels(const Shot &shot, int x0, int x1)
+{
+    int dark = 0;
+    for (int y = 8; y < 24; ++y)
+        for (int x = x0; x < x1 && x < shot.clientWidth; ++x)
+            dark += qGray(BarPixel(shot, x, y)) < 96;
+    return dark;
+}
+
+void VideoStats(const Shot &shot, int height, int *colours, double *blackShare)
+{
+    std::set<QRgb> seen;
+    long black = 0, all = 0;
+    for (int y = -height; y < 0; ++y)
+        for (int x = 0; x < shot.clientWidth; ++x) {
+            QRgb c = BarPixel(shot, x, y) & 0xFFFFFF;
+            seen.insert(c);
+            black += qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16;
+            ++all;
+        }
+    *colours = static_cast<int>(seen.size());
+    *blackShare = all ? static_cast<double>(black) / all : 1;
+}
+
+bool RecordingLabelShown(const Shot &shot, std::string &why)
+{
+    // The label is 70 x 22, its lower right corner 2 % in from the video's.
+    const int left = static_cast<int>(320 * 0.98) - 70, top = static_cast<int>(240 * 0.98) - 22;
+    auto video = [&](int x, int y) { return BarPixel(shot, x, y - 240); };
+    auto covered = [](QRgb inside, QRgb outside) {
+        return std::abs(qRed(inside) - (255 + qRed(outside)) / 2) <= 24 &&
+               std::abs(qGreen(inside) - qGreen(outside) / 2) <= 24 &&
+               std::abs(qBlue(inside) - qBlue(outside) / 2) <= 24;
+    };
+    int leftMatches = 0, leftRows = 0, topMatches = 0, topColumns = 0, seeThrough = 0;
+    for (int y = top + 2; y < top + 20; ++y, ++leftRows) {
+        leftMatches += covered(video(left + 2, y), video(left - 3, y));
+        seeThrough += qGreen(video(left + 2, y)) > 12 || qBlue(video(left + 2, y)) > 12;
+    }
+    for (int x = left + 8; x < left + 64; ++x, ++topColumns) {
+        topMatches += covered(video(x, top + 1), video(x, top - 4));
+        seeThrough += qGreen(video(x, top + 1)) > 12 || qBlue(video(x, top + 1)) > 12;
+    }
+    why = "left edge " + std::to_string(leftMatches) + "/" + std::to_string(leftRows) + ", top edge " +
+          std::to_string(topMatches) + "/" + std::to_string(topColumns) + ", see-through " +
+          std::to_string(seeThrough);
+    return leftMatches * 10 >= leftRows * 7 && topMatches * 10 >= topColumns * 7 && seeThrough > 0;
 }
 
 long RunStart(const std::vector<wmftest::ClipPacket> &source, const std::vector<wmftest::ClipPacket> &run)

@@ -7,12 +7,39 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QImage>
 
 #include "asfclip.h"
 #include "serverprocess.h"
 #include "twtesting.h"
 
 namespace tarnwick_run {
+
+// A saved picture of the main window (frame, caption and menu bar included) and
+// where its control bar lies: the 28 rows along the bottom of the client area.
+struct Shot {
+    QImage image;
+    int border = 0;        // frame width left and right
+    int barTop = 0;        // first row of the bar
+    int barHeight = 0;
+    int clientWidth = 0;
+};
+// Loads the picture and finds the bar; false with a reason.
+bool LoadShot(const std::string &path, Shot &shot, std::string &error);
+// The client-area pixel (x, y) of the bar, or of the video when y < 0 (rows
+// counted up from the bar's top).
+QRgb BarPixel(const Shot &shot, int x, int y);
+// Whether a 24 x 24 button at client x shows the cell (cx, cy) of the button bitmap.
+bool ButtonShows(const Shot &shot, int x, int cx, int cy);
+// Dark (text) pixels in the bar's text row between client x0 and x1.
+int DarkTextPixels(const Shot &shot, int x0, int x1);
+// Distinct colours and the share of nearly black pixels in the video area, the
+// `height` rows above the bar.
+void VideoStats(const Shot &shot, int height, int *colours, double *blackShare);
+// Whether the recording label is mixed into a 320 x 240 video at its lower right,
+// half transparent: along its left and top edges the pixels inside are the
+// video's just outside, half covered by red.
+bool RecordingLabelShown(const Shot &shot, std::string &why);
 
 class TarnwickRun : public ::testing::Test {
 protected:
@@ -33,6 +60,8 @@ protected:
     bool Logged(const std::string &line) const { return m_log.find(line + "\n") != std::string::npos; }
     // The message boxes of the run, their lines of the UI log.
     std::vector<std::string> Boxes() const;
+    // A picture the script saved into the scratch directory.
+    Shot Picture(const std::string &name);
 
     // The recordings in <dir>/rec, by name.
     std::vector<std::string> Recordings() const;
