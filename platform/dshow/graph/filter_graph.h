@@ -10,10 +10,13 @@
 // takes the event queue's lock alone, so a streaming thread never waits for
 // m_lock or for the application's thread.
 #pragma once
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <control.h>
@@ -218,6 +221,10 @@ private:
     HRESULT PauseLocked();
     HRESULT RunLocked(REFERENCE_TIME start);
     HRESULT StopLocked();
+    // A run whose renderers are still waiting for data: the filters run once
+    // each holds its first sample, or after a while without; on a thread of
+    // its own, until the generation changes.
+    void RunWhenReady(uint64_t generation);
     // Waits up to timeoutMs for every filter to finish its state change; without m_lock.
     HRESULT WaitStates(DWORD timeoutMs);
 
@@ -235,6 +242,14 @@ private:
     REFERENCE_TIME m_start = 0;                     // m_lock: stream time 0 on the clock while running
     REFERENCE_TIME m_pausedAt = 0;                  // m_lock: stream time reached when paused
     REFERENCE_TIME m_seekBase = 0;                  // m_lock: media position of stream time 0
+    bool m_runPending = false;                      // m_lock: Run returned; the filters wait in Paused for data
+    uint64_t m_runGeneration = 0;                   // m_lock: changes with every state change
+    struct Starter {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::mutex m_startersLock;                      // taken after m_lock, never before it
+    std::vector<Starter> m_starters;                // m_startersLock: RunWhenReady threads, joined when done
     EventQueue m_events;                            // its own lock
 };
 

@@ -56,6 +56,19 @@ HRESULT FilterGraph::Create(IUnknown *outer, REFIID riid, void **ppv)
 
 FilterGraph::~FilterGraph()
 {
+    {
+        // A run waiting for its renderers gives up; its thread is joined.
+        std::lock_guard<std::recursive_mutex> hold(m_lock);
+        ++m_runGeneration;
+        m_runPending = false;
+    }
+    std::vector<Starter> starters;
+    {
+        std::lock_guard<std::mutex> hold(m_startersLock);
+        starters.swap(m_starters);
+    }
+    for (Starter &s : starters)
+        s.thread.join();
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     StopLocked();
     // Connected pins hold each other's filters: break every connection first.

@@ -20,6 +20,9 @@ namespace {
 const REFERENCE_TIME kRunDelay = 100000;        // 10 ms
 // How long StopWhenReady lets the renderers take their first samples.
 const DWORD kReadyWaitMs = 2000;
+// How long a Run waits for every renderer's first sample before the filters run
+// regardless (a renderer whose stream never delivers must not hold up the others).
+const auto kRunWaitLimit = std::chrono::seconds(5);
 
 } // namespace
 
@@ -116,7 +119,7 @@ HRESULT STDMETHODCALLTYPE FilterGraph::GetSyncSource(IReferenceClock **pClock)
 
 REFERENCE_TIME FilterGraph::StreamTime()
 {
-    if (m_state != State_Running || !m_clock)
+    if (m_state != State_Running || m_runPending || !m_clock)
         return m_pausedAt;
     REFERENCE_TIME now = 0;
     m_clock->GetTime(&now);
@@ -125,6 +128,7 @@ REFERENCE_TIME FilterGraph::StreamTime()
 
 HRESULT FilterGraph::PauseLocked()
 {
+    ++m_runGeneration;
     if (m_state == State_Paused)
         return S_OK;
     if (m_state == State_Stopped) {
@@ -138,6 +142,7 @@ HRESULT FilterGraph::PauseLocked()
     } else {
         m_pausedAt = StreamTime();
     }
+    m_runPending = false;
     HRESULT result = ForEachDownstreamFirst([](IBaseFilter *f) { return f->Pause(); });
     if (FAILED(result)) {
         StopLocked();
@@ -160,6 +165,8 @@ HRESULT FilterGraph::RunLocked(REFERENCE_TIME start)
 
 HRESULT FilterGraph::StopLocked()
 {
+    ++m_runGeneration;
+    m_runPending = false;
     HRESULT result = ForEachDownstreamFirst([](IBaseFilter *f) { return f->Stop(); });
     m_state = State_Stopped;
     m_pausedAt = 0;
@@ -195,23 +202,69 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run()
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
-    // S_FALSE when the pause had not completed (a renderer still without data):
-    // the graph runs, and the renderers start as their data comes.
     bool ready = true;
     for (Member &m : m_filters) {
         FILTER_STATE state;
         if (m.filter->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE)
             ready = false;
     }
+    if (!ready) {
+        // S_FALSE: a renderer is still without data (a stream buffering). The
+        // graph is running; its filters run, with stream time going on from
+        // the pause, once every renderer has its first sample, so that no
+        // stream time passes while they wait and their first samples are on time.
+        m_state = State_Running;
+        m_runPending = true;
+        uint64_t generation = m_runGeneration;
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread starter([this, generation, done] {
+            RunWhenReady(generation);
+            *done = true;
+        });
+        std::vector<std::thread> finished;
+        {
+            std::lock_guard<std::mutex> hold(m_startersLock);
+            for (auto it = m_starters.begin(); it != m_starters.end();) {
+                if (*it->done) {
+                    finished.push_back(std::move(it->thread));
+                    it = m_starters.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            m_starters.push_back({std::move(starter), done});
+        }
+        for (std::thread &t : finished)
+            t.join();
+        return S_FALSE;
+    }
     // Stream time continues where the pause left it.
     REFERENCE_TIME now = 0;
     if (m_clock)
         m_clock->GetTime(&now);
     m_start = now + kRunDelay - m_pausedAt;
-    hr = RunLocked(m_start);
-    if (FAILED(hr))
-        return hr;
-    return ready ? S_OK : S_FALSE;
+    return RunLocked(m_start);
+}
+
+void FilterGraph::RunWhenReady(uint64_t generation)
+{
+    auto deadline = std::chrono::steady_clock::now() + kRunWaitLimit;
+    for (;;) {
+        // Without the graph lock: the renderers finish their pause on streaming threads.
+        bool ready = WaitStates(100) == S_OK;
+        std::lock_guard<std::recursive_mutex> hold(m_lock);
+        if (generation != m_runGeneration || !m_runPending)
+            return;     // paused, stopped or run again meanwhile
+        if (ready || std::chrono::steady_clock::now() >= deadline) {
+            m_runPending = false;
+            REFERENCE_TIME now = 0;
+            if (m_clock)
+                m_clock->GetTime(&now);
+            m_start = now + kRunDelay - m_pausedAt;
+            RunLocked(m_start);
+            return;
+        }
+    }
 }
 
 HRESULT STDMETHODCALLTYPE FilterGraph::Run(REFERENCE_TIME tStart)
