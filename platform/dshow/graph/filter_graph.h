@@ -25,6 +25,7 @@
 
 #include "graph/event_queue.h"
 #include "kit/interfaces.h"
+#include "kit/media_time_seeking.h"
 
 TWCOM_INTERFACE(IFilterGraph2, IID_IFilterGraph2, IID_IGraphBuilder, IID_IFilterGraph)
 TWCOM_INTERFACE(IMediaControl, IID_IMediaControl, IID_IDispatch)
@@ -39,7 +40,7 @@ namespace twds {
 
 class FilterGraph final
     : public twcom::Object<FilterGraph, IFilterGraph2, IMediaControl, IMediaEventEx, IMediaEventSink, IMediaFilter,
-                           IMediaSeeking, IMediaPosition, IBasicAudio, IBasicVideo> {
+                           kit::MediaTimeSeeking, IMediaPosition, IBasicAudio, IBasicVideo> {
 public:
     static HRESULT Create(IUnknown *outer, REFIID riid, void **ppv);
     FilterGraph() = default;
@@ -112,26 +113,15 @@ public:
     HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock *pClock) override;
     HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock **pClock) override;
 
-    // IMediaSeeking
+    // IMediaSeeking (time formats and rate: kit::MediaTimeSeeking)
     HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD *pCapabilities) override;
-    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD *pCapabilities) override;
-    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID *pFormat) override;
-    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID *pFormat) override;
-    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID *pFormat) override;
-    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID *pFormat) override;
-    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID *pFormat) override;
     HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG *pDuration) override;
     HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG *pStop) override;
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG *pCurrent) override;
-    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG *pTarget, const GUID *pTargetFormat, LONGLONG Source,
-                                                const GUID *pSourceFormat) override;
     HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop,
                                            DWORD dwStopFlags) override;
     HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG *pCurrent, LONGLONG *pStop) override;
     HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) override;
-    HRESULT STDMETHODCALLTYPE SetRate(double dRate) override;
-    HRESULT STDMETHODCALLTYPE GetRate(double *pdRate) override;
-    HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG *pllPreroll) override;
 
     // IMediaPosition
     HRESULT STDMETHODCALLTYPE get_Duration(REFTIME *plength) override;

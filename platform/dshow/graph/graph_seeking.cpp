@@ -63,61 +63,6 @@ HRESULT STDMETHODCALLTYPE FilterGraph::GetCapabilities(DWORD *pCapabilities)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE FilterGraph::CheckCapabilities(DWORD *pCapabilities)
-{
-    if (!pCapabilities)
-        return E_POINTER;
-    DWORD have = 0;
-    GetCapabilities(&have);
-    DWORD wanted = *pCapabilities;
-    *pCapabilities &= have;
-    return *pCapabilities == wanted ? S_OK : *pCapabilities ? S_FALSE : E_FAIL;
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::IsFormatSupported(const GUID *pFormat)
-{
-    if (!pFormat)
-        return E_POINTER;
-    return *pFormat == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::QueryPreferredFormat(GUID *pFormat)
-{
-    if (!pFormat)
-        return E_POINTER;
-    *pFormat = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::GetTimeFormat(GUID *pFormat)
-{
-    return QueryPreferredFormat(pFormat);
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::IsUsingTimeFormat(const GUID *pFormat)
-{
-    return IsFormatSupported(pFormat);
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::SetTimeFormat(const GUID *pFormat)
-{
-    if (!pFormat)
-        return E_POINTER;
-    return *pFormat == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::ConvertTimeFormat(LONGLONG *pTarget, const GUID *pTargetFormat,
-                                                         LONGLONG Source, const GUID *pSourceFormat)
-{
-    if (!pTarget)
-        return E_POINTER;
-    auto mediaTime = [](const GUID *g) { return !g || *g == TIME_FORMAT_MEDIA_TIME; };
-    if (!mediaTime(pTargetFormat) || !mediaTime(pSourceFormat))
-        return E_INVALIDARG;
-    *pTarget = Source;
-    return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE FilterGraph::GetDuration(LONGLONG *pDuration)
 {
     if (!pDuration)
@@ -216,27 +161,6 @@ HRESULT STDMETHODCALLTYPE FilterGraph::GetAvailable(LONGLONG *pEarliest, LONGLON
         *pEarliest = 0;
     if (pLatest)
         return GetDuration(pLatest);
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::SetRate(double dRate)
-{
-    return dRate == 1.0 ? S_OK : E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::GetRate(double *pdRate)
-{
-    if (!pdRate)
-        return E_POINTER;
-    *pdRate = 1.0;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE FilterGraph::GetPreroll(LONGLONG *pllPreroll)
-{
-    if (!pllPreroll)
-        return E_POINTER;
-    *pllPreroll = 0;
     return S_OK;
 }
 

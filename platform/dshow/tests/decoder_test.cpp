@@ -65,7 +65,8 @@ protected:
         const auto &p = m_packets[m_next];
         BYTE *data = nullptr;
         sample->GetPointer(&data);
-        memcpy(data, p.data.data(), p.data.size());
+        if (!p.data.empty())    // a damaged packet may be empty
+            memcpy(data, p.data.data(), p.data.size());
         sample->SetActualDataLength(static_cast<long>(p.data.size()));
         REFERENCE_TIME start = p.ptsMs * kMs, stop = (p.ptsMs + p.durationMs) * kMs;
         sample->SetTime(&start, p.durationMs > 0 ? &stop : nullptr);

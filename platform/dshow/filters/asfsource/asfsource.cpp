@@ -366,61 +366,6 @@ HRESULT STDMETHODCALLTYPE AsfSource::GetCapabilities(DWORD *pCapabilities)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE AsfSource::CheckCapabilities(DWORD *pCapabilities)
-{
-    if (!pCapabilities)
-        return E_POINTER;
-    DWORD have = 0;
-    GetCapabilities(&have);
-    DWORD wanted = *pCapabilities;
-    *pCapabilities &= have;
-    return *pCapabilities == wanted ? S_OK : *pCapabilities ? S_FALSE : E_FAIL;
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::IsFormatSupported(const GUID *pFormat)
-{
-    if (!pFormat)
-        return E_POINTER;
-    return IsEqualGUID(*pFormat, TIME_FORMAT_MEDIA_TIME) ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::QueryPreferredFormat(GUID *pFormat)
-{
-    if (!pFormat)
-        return E_POINTER;
-    *pFormat = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::GetTimeFormat(GUID *pFormat)
-{
-    return QueryPreferredFormat(pFormat);
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::IsUsingTimeFormat(const GUID *pFormat)
-{
-    return IsFormatSupported(pFormat);
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::SetTimeFormat(const GUID *pFormat)
-{
-    if (!pFormat)
-        return E_POINTER;
-    return IsEqualGUID(*pFormat, TIME_FORMAT_MEDIA_TIME) ? S_OK : E_INVALIDARG;
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::ConvertTimeFormat(LONGLONG *pTarget, const GUID *pTargetFormat, LONGLONG Source,
-                                                       const GUID *pSourceFormat)
-{
-    if (!pTarget)
-        return E_POINTER;
-    auto mediaTime = [](const GUID *g) { return !g || IsEqualGUID(*g, TIME_FORMAT_MEDIA_TIME); };
-    if (!mediaTime(pTargetFormat) || !mediaTime(pSourceFormat))
-        return E_INVALIDARG;
-    *pTarget = Source;
-    return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE AsfSource::GetDuration(LONGLONG *pDuration)
 {
     if (!pDuration)
@@ -519,27 +464,6 @@ HRESULT STDMETHODCALLTYPE AsfSource::GetAvailable(LONGLONG *pEarliest, LONGLONG 
         *pEarliest = 0;
     if (pLatest)
         *pLatest = m_duration;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::SetRate(double dRate)
-{
-    return dRate == 1.0 ? S_OK : E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::GetRate(double *pdRate)
-{
-    if (!pdRate)
-        return E_POINTER;
-    *pdRate = 1.0;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE AsfSource::GetPreroll(LONGLONG *pllPreroll)
-{
-    if (!pllPreroll)
-        return E_POINTER;
-    *pllPreroll = 0;
     return S_OK;
 }
 

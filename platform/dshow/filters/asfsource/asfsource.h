@@ -32,6 +32,7 @@
 #include <twwmf/asfinput.h>
 
 #include "filters/asfsource/packet_queue.h"
+#include "kit/media_time_seeking.h"
 #include "kit/source.h"
 
 TWCOM_INTERFACE(IFileSourceFilter, IID_IFileSourceFilter)
@@ -40,7 +41,7 @@ TWCOM_INTERFACE(IAMNetworkStatus, IID_IAMNetworkStatus, IID_IDispatch)
 namespace twds {
 
 class AsfSource final
-    : public twcom::Object<AsfSource, kit::Source, IFileSourceFilter, IAMNetworkStatus, IMediaSeeking> {
+    : public twcom::Object<AsfSource, kit::Source, IFileSourceFilter, IAMNetworkStatus, kit::MediaTimeSeeking> {
 public:
     static HRESULT Create(IUnknown *outer, REFIID riid, void **ppv);
     AsfSource();
@@ -76,26 +77,16 @@ public:
     // stream that can seek (on demand, over a protocol that seeks) moves to the
     // key frame at or before a new position and announces a new segment that
     // starts there; what comes before the position is marked preroll. A
-    // broadcast reports a duration of 0 and does not seek.
+    // broadcast reports a duration of 0 and does not seek. (Time formats and
+    // rate: kit::MediaTimeSeeking.)
     HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD *pCapabilities) override;
-    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD *pCapabilities) override;
-    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID *pFormat) override;
-    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID *pFormat) override;
-    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID *pFormat) override;
-    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID *pFormat) override;
-    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID *pFormat) override;
     HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG *pDuration) override;
     HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG *pStop) override;
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG *pCurrent) override;
-    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG *pTarget, const GUID *pTargetFormat, LONGLONG Source,
-                                                const GUID *pSourceFormat) override;
     HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop,
                                            DWORD dwStopFlags) override;
     HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG *pCurrent, LONGLONG *pStop) override;
     HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) override;
-    HRESULT STDMETHODCALLTYPE SetRate(double dRate) override;
-    HRESULT STDMETHODCALLTYPE GetRate(double *pdRate) override;
-    HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG *pllPreroll) override;
 
 protected:
     // Filter
