@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <cstdlib>
-#include <regex>
+#include <cctype>
 #include <set>
 #include <sstream>
 
@@ -95,9 +95,18 @@ std::vector<std::string> TarnwickRun::Recordings() const
 
 bool TarnwickRun::NamedAfterClip(const std::string &path, const std::string &clip) const
 {
-    std::regex name(clip + "_20[0-9]{2}(0[1-9]|1[0-2])[0-3][0-9]_[0-2][0-9][0-5][0-9][0-5][0-9]\\.asf");
-    return fs::path(path).parent_path() == fs::path(m_dir.file("rec")) &&
-           std::regex_match(fs::path(path).filename().string(), name);
+    // <clip>_YYYYmmdd_HHMMSS.asf, a date and time that can be.
+    const std::string name = fs::path(path).filename().string();
+    const std::string stamp = name.size() > clip.size() ? name.substr(clip.size()) : "";
+    if (fs::path(path).parent_path() != fs::path(m_dir.file("rec")) || name.compare(0, clip.size(), clip) != 0 ||
+        stamp.size() != 20 || stamp[0] != '_' || stamp[9] != '_' || stamp.substr(16) != ".asf")
+        return false;
+    for (size_t i : {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15})
+        if (!std::isdigit(static_cast<unsigned char>(stamp[i])))
+            return false;
+    auto number = [&](size_t at) { return std::stoi(stamp.substr(at, 2)); };
+    return number(5) >= 1 && number(5) <= 12 && number(7) >= 1 && number(7) <= 31 && number(10) <= 23 &&
+           number(12) <= 59 && number(14) <= 60;
 }
 
 Shot TarnwickRun::Picture(const std::string &name)
