@@ -55,6 +55,7 @@ private:
 
     QueuedSample *NewQueuedSample(IMediaSample *pSample, LONGLONG startTime, bool isAudio);
     QueuedSample *PruneQueue(LONGLONG t);
+    bool QueueHoldsKeyFrame() const;
     HRESULT WriteQueued(QueuedSample *pRecord);
     HRESULT StartWriter();
     void FreeQueue();

@@ -56,19 +56,15 @@ HRESULT FilterGraph::Create(IUnknown *outer, REFIID riid, void **ppv)
 
 FilterGraph::~FilterGraph()
 {
+    // The cue thread ends first; it may be waiting for m_lock, so it is joined
+    // without it.
     {
-        // A run waiting for its renderers gives up; its thread is joined.
-        std::lock_guard<std::recursive_mutex> hold(m_lock);
-        ++m_runGeneration;
-        m_runPending = false;
+        std::lock_guard<std::mutex> cue(m_cueLock);
+        m_cueQuit = true;
     }
-    std::vector<Starter> starters;
-    {
-        std::lock_guard<std::mutex> hold(m_startersLock);
-        starters.swap(m_starters);
-    }
-    for (Starter &s : starters)
-        s.thread.join();
+    m_cueWake.notify_all();
+    if (m_cueThread.joinable())
+        m_cueThread.join();
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     StopLocked();
     // Connected pins hold each other's filters: break every connection first.

@@ -20,9 +20,10 @@ namespace {
 const REFERENCE_TIME kRunDelay = 100000;        // 10 ms
 // How long StopWhenReady lets the renderers take their first samples.
 const DWORD kReadyWaitMs = 2000;
-// How long a Run waits for every renderer's first sample before the filters run
-// regardless (a renderer whose stream never delivers must not hold up the others).
-const auto kRunWaitLimit = std::chrono::seconds(5);
+// How long a Run waits for the renderers' first samples (a network source fills
+// its buffer first) before it starts the clock anyway, and how often it looks.
+const auto kCueWait = std::chrono::seconds(10);
+const auto kCuePoll = std::chrono::milliseconds(10);
 
 } // namespace
 
@@ -119,7 +120,7 @@ HRESULT STDMETHODCALLTYPE FilterGraph::GetSyncSource(IReferenceClock **pClock)
 
 REFERENCE_TIME FilterGraph::StreamTime()
 {
-    if (m_state != State_Running || m_runPending || !m_clock)
+    if (m_state != State_Running || !m_clock)
         return m_pausedAt;
     REFERENCE_TIME now = 0;
     m_clock->GetTime(&now);
@@ -128,7 +129,6 @@ REFERENCE_TIME FilterGraph::StreamTime()
 
 HRESULT FilterGraph::PauseLocked()
 {
-    ++m_runGeneration;
     if (m_state == State_Paused)
         return S_OK;
     if (m_state == State_Stopped) {
@@ -142,7 +142,6 @@ HRESULT FilterGraph::PauseLocked()
     } else {
         m_pausedAt = StreamTime();
     }
-    m_runPending = false;
     HRESULT result = ForEachDownstreamFirst([](IBaseFilter *f) { return f->Pause(); });
     if (FAILED(result)) {
         StopLocked();
@@ -165,8 +164,7 @@ HRESULT FilterGraph::RunLocked(REFERENCE_TIME start)
 
 HRESULT FilterGraph::StopLocked()
 {
-    ++m_runGeneration;
-    m_runPending = false;
+    CancelPendingRunLocked();
     HRESULT result = ForEachDownstreamFirst([](IBaseFilter *f) { return f->Stop(); });
     m_state = State_Stopped;
     m_pausedAt = 0;
@@ -194,51 +192,18 @@ HRESULT FilterGraph::WaitStates(DWORD timeoutMs)
     return result;
 }
 
-HRESULT STDMETHODCALLTYPE FilterGraph::Run()
+bool FilterGraph::AllCuedLocked()
 {
-    std::lock_guard<std::recursive_mutex> hold(m_lock);
-    if (m_state == State_Running)
-        return S_OK;
-    HRESULT hr = PauseLocked();
-    if (FAILED(hr))
-        return hr;
-    bool ready = true;
     for (Member &m : m_filters) {
         FILTER_STATE state;
         if (m.filter->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE)
-            ready = false;
+            return false;
     }
-    if (!ready) {
-        // S_FALSE: a renderer is still without data (a stream buffering). The
-        // graph is running; its filters run, with stream time going on from
-        // the pause, once every renderer has its first sample, so that no
-        // stream time passes while they wait and their first samples are on time.
-        m_state = State_Running;
-        m_runPending = true;
-        uint64_t generation = m_runGeneration;
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        std::thread starter([this, generation, done] {
-            RunWhenReady(generation);
-            *done = true;
-        });
-        std::vector<std::thread> finished;
-        {
-            std::lock_guard<std::mutex> hold(m_startersLock);
-            for (auto it = m_starters.begin(); it != m_starters.end();) {
-                if (*it->done) {
-                    finished.push_back(std::move(it->thread));
-                    it = m_starters.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-            m_starters.push_back({std::move(starter), done});
-        }
-        for (std::thread &t : finished)
-            t.join();
-        return S_FALSE;
-    }
-    // Stream time continues where the pause left it.
+    return true;
+}
+
+HRESULT FilterGraph::StartClockLocked()
+{
     REFERENCE_TIME now = 0;
     if (m_clock)
         m_clock->GetTime(&now);
@@ -246,24 +211,77 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run()
     return RunLocked(m_start);
 }
 
-void FilterGraph::RunWhenReady(uint64_t generation)
+void FilterGraph::CancelPendingRunLocked()
 {
-    auto deadline = std::chrono::steady_clock::now() + kRunWaitLimit;
+    if (m_runPending) {
+        m_runPending = false;
+        ++m_runGeneration;
+    }
+}
+
+HRESULT STDMETHODCALLTYPE FilterGraph::Run()
+{
+    std::lock_guard<std::recursive_mutex> hold(m_lock);
+    if (m_state == State_Running)
+        return S_OK;
+    if (m_runPending)
+        return S_FALSE;
+    HRESULT hr = PauseLocked();
+    if (FAILED(hr))
+        return hr;
+    if (AllCuedLocked())
+        return StartClockLocked();
+    // A renderer still waits for data (a network source buffering): the clock
+    // starts once every renderer holds its first sample, so that none of them
+    // finds its samples late. Meanwhile the graph reports a run in progress.
+    m_runPending = true;
+    unsigned generation = ++m_runGeneration;
+    {
+        std::lock_guard<std::mutex> cue(m_cueLock);
+        m_cueRequested = generation;
+    }
+    m_cueWake.notify_one();
+    if (!m_cueThread.joinable())
+        m_cueThread = std::thread([this] { CueLoop(); });
+    return S_FALSE;
+}
+
+void FilterGraph::CueLoop()
+{
+    unsigned served = 0;
     for (;;) {
-        // Without the graph lock: the renderers finish their pause on streaming threads.
-        bool ready = WaitStates(100) == S_OK;
-        std::lock_guard<std::recursive_mutex> hold(m_lock);
-        if (generation != m_runGeneration || !m_runPending)
-            return;     // paused, stopped or run again meanwhile
-        if (ready || std::chrono::steady_clock::now() >= deadline) {
-            m_runPending = false;
-            REFERENCE_TIME now = 0;
-            if (m_clock)
-                m_clock->GetTime(&now);
-            m_start = now + kRunDelay - m_pausedAt;
-            RunLocked(m_start);
-            return;
+        unsigned generation = 0;
+        {
+            std::unique_lock<std::mutex> cue(m_cueLock);
+            m_cueWake.wait(cue, [&] { return m_cueQuit || m_cueRequested != served; });
+            if (m_cueQuit)
+                return;
+            generation = served = m_cueRequested;
         }
+        CueThenRun(generation);
+    }
+}
+
+void FilterGraph::CueThenRun(unsigned generation)
+{
+    auto deadline = std::chrono::steady_clock::now() + kCueWait;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> cue(m_cueLock);
+            if (m_cueQuit)
+                return;
+        }
+        {
+            std::lock_guard<std::recursive_mutex> hold(m_lock);
+            if (!m_runPending || m_runGeneration != generation)
+                return;
+            if (AllCuedLocked() || std::chrono::steady_clock::now() >= deadline) {
+                m_runPending = false;
+                StartClockLocked();
+                return;
+            }
+        }
+        std::this_thread::sleep_for(kCuePoll);
     }
 }
 
@@ -275,6 +293,7 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run(REFERENCE_TIME tStart)
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
+    CancelPendingRunLocked();
     m_start = tStart;
     return RunLocked(tStart);
 }
@@ -282,6 +301,7 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run(REFERENCE_TIME tStart)
 HRESULT STDMETHODCALLTYPE FilterGraph::Pause()
 {
     std::lock_guard<std::recursive_mutex> hold(m_lock);
+    CancelPendingRunLocked();
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
@@ -328,13 +348,21 @@ HRESULT STDMETHODCALLTYPE FilterGraph::GetState(DWORD dwMilliSecsTimeout, FILTER
 {
     if (!State)
         return E_POINTER;
+    bool pending = false;
     {
         std::lock_guard<std::recursive_mutex> hold(m_lock);
-        *State = m_state;
+        pending = m_runPending;
+        *State = pending ? State_Running : m_state;
     }
     if (*State == State_Stopped)
         return S_OK;
     HRESULT hr = WaitStates(dwMilliSecsTimeout);
+    if (pending) {
+        // The cue thread starts the clock as soon as the renderers are ready.
+        std::lock_guard<std::recursive_mutex> hold(m_lock);
+        if (m_runPending)
+            return VFW_S_STATE_INTERMEDIATE;
+    }
     return hr == VFW_S_STATE_INTERMEDIATE ? VFW_S_STATE_INTERMEDIATE : S_OK;
 }
 

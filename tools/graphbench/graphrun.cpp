@@ -83,9 +83,9 @@ HWND CreateVideoWindow()
     WNDCLASSA wc{};
     wc.lpfnWndProc = VideoProc;
     wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "PlaybenchVideo";
+    wc.lpszClassName = "GraphbenchVideo";
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, "PlaybenchVideo", "playbench", WS_OVERLAPPEDWINDOW, 0, 0, kWidth + 16,
+    HWND hwnd = CreateWindowExA(0, "GraphbenchVideo", "graphbench", WS_OVERLAPPEDWINDOW, 0, 0, kWidth + 16,
                                 kHeight + 39, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (hwnd)
         ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -113,13 +113,13 @@ int RunGraph(const std::string &url, double seconds, PlayFigures &out)
     CoInitialize(nullptr);
     HWND hwnd = CreateVideoWindow();
     if (!hwnd) {
-        std::fprintf(stderr, "playbench: cannot create the video window\n");
+        std::fprintf(stderr, "graphbench: cannot create the video window\n");
         return 1;
     }
     ComPtr<IGraphBuilder> graph;
     if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                 graph.put_void()))) {
-        std::fprintf(stderr, "playbench: cannot create the filter graph\n");
+        std::fprintf(stderr, "graphbench: cannot create the filter graph\n");
         return 1;
     }
     auto vmr = twcom::Make<twds::Vmr9>();
@@ -131,14 +131,14 @@ int RunGraph(const std::string &url, double seconds, PlayFigures &out)
         FAILED(wc->SetVideoClippingWindow(hwnd)) || FAILED(wc->SetVideoPosition(nullptr, &dest)) ||
         FAILED(graph->AddFilter(vmr.get(), u"Video Mixing Renderer")) ||
         FAILED(graph->AddFilter(audio.get(), u"Audio Renderer"))) {
-        std::fprintf(stderr, "playbench: cannot set up the renderers\n");
+        std::fprintf(stderr, "graphbench: cannot set up the renderers\n");
         return 1;
     }
     // The audio renderer is the graph's clock (the machine's, when silent).
     auto clock = twcom::QueryAs<IReferenceClock>(audio->Identity(), IID_IReferenceClock);
     auto filter = twcom::QueryAs<IMediaFilter>(graph.get(), IID_IMediaFilter);
     if (!clock || !filter || FAILED(filter->SetSyncSource(clock.get()))) {
-        std::fprintf(stderr, "playbench: cannot set the graph's clock\n");
+        std::fprintf(stderr, "graphbench: cannot set the graph's clock\n");
         return 1;
     }
     Log videoLog, audioLog;
@@ -151,20 +151,20 @@ int RunGraph(const std::string &url, double seconds, PlayFigures &out)
     auto opened = Clock::now();
     HRESULT hr = graph->RenderFile(wide.data(), nullptr);
     if (FAILED(hr)) {
-        std::fprintf(stderr, "playbench: RenderFile(%s) failed (hr=0x%08x)\n", url.c_str(), unsigned(hr));
+        std::fprintf(stderr, "graphbench: RenderFile(%s) failed (hr=0x%08x)\n", url.c_str(), unsigned(hr));
         return 1;
     }
     // RenderFile must have used the renderers given to it.
     ComPtr<IBaseFilter> other;
     if (SUCCEEDED(graph->FindFilterByName(u"Video Renderer", other.put()))) {
-        std::fprintf(stderr, "playbench: RenderFile did not use the VMR9\n");
+        std::fprintf(stderr, "graphbench: RenderFile did not use the VMR9\n");
         return 1;
     }
     auto control = twcom::QueryAs<IMediaControl>(graph.get(), IID_IMediaControl);
     auto events = twcom::QueryAs<IMediaEventEx>(graph.get(), IID_IMediaEventEx);
     hr = control->Run();
     if (FAILED(hr)) {
-        std::fprintf(stderr, "playbench: Run failed (hr=0x%08x)\n", unsigned(hr));
+        std::fprintf(stderr, "graphbench: Run failed (hr=0x%08x)\n", unsigned(hr));
         return 1;
     }
     // An on-demand stream plays to its end (the graph completes); a broadcast
@@ -181,7 +181,7 @@ int RunGraph(const std::string &url, double seconds, PlayFigures &out)
             if (code == EC_COMPLETE)
                 complete = true;
             else if (code == EC_ERRORABORT || code == EC_USERABORT) {
-                std::fprintf(stderr, "playbench: the graph aborted (event 0x%lx, 0x%lx)\n", long(code), long(p1));
+                std::fprintf(stderr, "graphbench: the graph aborted (event 0x%lx, 0x%lx)\n", long(code), long(p1));
                 failed = true;
             }
         }
@@ -191,7 +191,7 @@ int RunGraph(const std::string &url, double seconds, PlayFigures &out)
             std::chrono::duration<double>(Clock::now() - firstSeen).count() >= seconds)
             break;
         if (firstSeen == Clock::time_point{} && Clock::now() - opened > std::chrono::seconds(30)) {
-            std::fprintf(stderr, "playbench: no picture within 30 s\n");
+            std::fprintf(stderr, "graphbench: no picture within 30 s\n");
             failed = true;
         }
     }

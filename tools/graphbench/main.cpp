@@ -1,4 +1,4 @@
-// playbench: plays a 60 s stream (320x240 WMV2 at 25 fps with a key frame every
+// graphbench: plays a 60 s stream (320x240 WMV2 at 25 fps with a key frame every
 // 2 s, and WMA) from the stream server, on demand over plain HTTP and as the live
 // broadcast, in real time through the filter graph (silent audio renderer, VMR9
 // into an offscreen window), and decodes the same stream with libavformat and
@@ -20,7 +20,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: playbench [--seconds N] [--clip FILE.asf] [--repeat N] [--only graph|decode] [--stream ondemand|live]\n"
+    "usage: graphbench [--seconds N] [--clip FILE.asf] [--repeat N] [--only graph|decode] [--stream ondemand|live]\n"
     "  --seconds N   length of the clip made, and of the broadcast played (default 60)\n"
     "  --clip FILE   clip to serve (default: one made with clipmaker, 320x240 WMV2 + WMA)\n"
     "  --repeat N    runs of each way (default 1)\n"
@@ -32,7 +32,7 @@ std::string Self()
     char path[4096];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0)
-        return "playbench";
+        return "graphbench";
     path[n] = 0;
     return path;
 }
@@ -113,17 +113,17 @@ int main(int argc, char **argv)
     char length[32];
     std::snprintf(length, sizeof length, "%g", seconds);
     if (clip.empty()) {
-        std::printf("playbench: making a %s s clip with clipmaker...\n", length);
+        std::printf("graphbench: making a %s s clip with clipmaker...\n", length);
         std::fflush(stdout);
         twtest::ProcessResult made = twtest::RunProcess({twtest::BinPath("clipmaker"), "--out", served, "--seconds",
                                                          length, "--size", "320x240", "--fps", "25", "--gop", "50",
-                                                         "--title", "playbench"});
+                                                         "--title", "graphbench"});
         if (made.exitCode != 0) {
-            std::fprintf(stderr, "playbench: clipmaker failed:\n%s", made.output.c_str());
+            std::fprintf(stderr, "graphbench: clipmaker failed:\n%s", made.output.c_str());
             return 1;
         }
     } else if (symlink(clip.c_str(), served.c_str()) != 0) {
-        std::fprintf(stderr, "playbench: cannot use %s\n", clip.c_str());
+        std::fprintf(stderr, "graphbench: cannot use %s\n", clip.c_str());
         return 1;
     }
     // On demand over plain HTTP (an ordinary web server); the broadcast over the
@@ -131,7 +131,7 @@ int main(int argc, char **argv)
     strsrvtest::StreamServerProcess web(dir.path(), {"--plain"});
     strsrvtest::StreamServerProcess server(dir.path(), {"--live", "clip.asf"});
     if (!web.Ok() || !server.Ok()) {
-        std::fprintf(stderr, "playbench: the stream server did not start:\n%s%s", web.Log().c_str(),
+        std::fprintf(stderr, "graphbench: the stream server did not start:\n%s%s", web.Log().c_str(),
                      server.Log().c_str());
         return 1;
     }
@@ -143,7 +143,7 @@ int main(int argc, char **argv)
     std::vector<Stream> streams = {
         {"on demand", "ondemand", web.Base() + "/clip.asf", web.Base() + "/clip.asf", 0},
         {"live", "live", server.Base() + "/live", server.Base("mmsh") + "/live", seconds}};
-    std::printf("playbench: %s s of 320x240 WMV2 25 fps (a key frame every 2 s) + WMA, in real time: on demand\n"
+    std::printf("graphbench: %s s of 320x240 WMV2 25 fps (a key frame every 2 s) + WMA, in real time: on demand\n"
                 "over plain HTTP from %s, the broadcast from %s/live\n",
                 length, web.Base().c_str(), server.Base().c_str());
     std::fflush(stdout);
@@ -163,7 +163,7 @@ int main(int argc, char **argv)
                 twtest::ProcessResult run = twtest::RunProcess({Self(), "--child", way, url, secs});
                 PlayFigures f;
                 if (run.exitCode != 0 || !ParseFigures(run.output, f)) {
-                    std::fprintf(stderr, "playbench: the %s run on %s failed:\n%s", way, s.name, run.output.c_str());
+                    std::fprintf(stderr, "graphbench: the %s run on %s failed:\n%s", way, s.name, run.output.c_str());
                     ++failures;
                     continue;
                 }

@@ -29,7 +29,7 @@ int RunDecode(const std::string &url, double seconds, PlayFigures &out)
     AVFormatContext *fmt = nullptr;
     int err = avformat_open_input(&fmt, url.c_str(), nullptr, nullptr);
     if (err < 0 || avformat_find_stream_info(fmt, nullptr) < 0) {
-        std::fprintf(stderr, "playbench: libavformat cannot open %s (%d)\n", url.c_str(), err);
+        std::fprintf(stderr, "graphbench: libavformat cannot open %s (%d)\n", url.c_str(), err);
         avformat_close_input(&fmt);
         return 1;
     }

@@ -1,4 +1,4 @@
-// playbench's two ways of playing a stream, each run in a child process of its
+// graphbench's two ways of playing a stream, each run in a child process of its
 // own so that its CPU time and peak memory are its own.
 #pragma once
 #include <string>
