@@ -1,6 +1,12 @@
 #include "samplebuffer.h"
 
+#include <cstring>
 #include <new>
+
+extern "C" {
+#include <libavcodec/defs.h>
+#include <libavutil/buffer.h>
+}
 
 namespace twwmf {
 
@@ -9,12 +15,28 @@ HRESULT SampleBuffer::Create(DWORD maxLength, INSSBuffer **ppBuffer)
     if (!ppBuffer)
         return E_POINTER;
     *ppBuffer = nullptr;
-    // One byte at least, so that GetBuffer always has memory to point at.
-    std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[maxLength ? maxLength : 1]);
+    // The padding after the bytes lets a full buffer be a packet's as it is.
+    const size_t size = static_cast<size_t>(maxLength) + AV_INPUT_BUFFER_PADDING_SIZE;
+    std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[size]);
     if (!data)
         return E_OUTOFMEMORY;
+    memset(data.get() + maxLength, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     *ppBuffer = twcom::Make<SampleBuffer>(std::move(data), maxLength).detach();
     return *ppBuffer ? S_OK : E_OUTOFMEMORY;
+}
+
+AVBufferRef *SampleBuffer::Share()
+{
+    if (m_length != m_maxLength)
+        return nullptr;
+    AddRef();
+    AVBufferRef *ref = av_buffer_create(
+        m_data.get(), m_length,
+        [](void *opaque, uint8_t *) { static_cast<SampleBuffer *>(opaque)->Release(); }, this,
+        AV_BUFFER_FLAG_READONLY);
+    if (!ref)
+        Release();
+    return ref;
 }
 
 STDMETHODIMP SampleBuffer::GetLength(DWORD *pdwLength)

@@ -7,6 +7,8 @@
 
 TWCOM_INTERFACE(INSSBuffer, IID_INSSBuffer)
 
+struct AVBufferRef;
+
 namespace twwmf {
 
 class SampleBuffer final : public twcom::Object<SampleBuffer, INSSBuffer> {
@@ -20,6 +22,13 @@ public:
     STDMETHOD(GetBuffer)(BYTE **ppdwBuffer) override;
     STDMETHOD(GetBufferAndLength)(BYTE **ppdwBuffer, DWORD *pdwLength) override;
 
+    // The bytes as an FFmpeg packet buffer that keeps this object alive, so that a
+    // sample reaches the muxer without a copy; null when the buffer is not full
+    // (only a full one is followed by the zeroed padding a packet needs) or out
+    // of memory. The writer's callers hand it a new buffer for every sample and
+    // do not touch one they have written, so the bytes stay as written.
+    AVBufferRef *Share();
+
     // For twcom::Make; callers use Create.
     SampleBuffer(std::unique_ptr<BYTE[]> data, DWORD maxLength)
         : m_data(std::move(data)), m_maxLength(maxLength), m_length(maxLength)
@@ -27,8 +36,7 @@ public:
     }
 
 private:
-
-    std::unique_ptr<BYTE[]> m_data;
+    std::unique_ptr<BYTE[]> m_data; // m_maxLength bytes, then the zeroed padding
     DWORD m_maxLength;
     DWORD m_length;
 };
