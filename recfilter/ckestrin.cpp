@@ -34,6 +34,7 @@ CUnknown *CreateKestrinInstance(LPUNKNOWN pUnkOuter, HRESULT *phr)
 CKestrin::CKestrin(LPUNKNOWN pUnk, HRESULT *phr)
     : CUnknown(nullptr, pUnk), m_pFilter(nullptr), m_pVideoPin(nullptr), m_pAudioPin(nullptr), m_pFileName(nullptr),
       m_WMWriter(nullptr), m_State(NoProfile), m_AudioSamplesWritten(0), m_pProfile(nullptr), m_pQueue(nullptr),
+      m_pQueueTail(nullptr), m_QueueLength(0),
       m_VideoBitrate(0), m_AudioBitrate(0), m_VideoStreamNumber(0), m_AudioStreamNumber(0),
       m_bAllocateFailureShown(FALSE), m_bWriteFailureShown(FALSE)
 {
@@ -288,4 +289,6 @@ void CKestrin::FreeQueue()
         FreeQueuedSample(m_pQueue);
         m_pQueue = pNext;
     }
+    m_pQueueTail = nullptr;
+    m_QueueLength = 0;
 }

@@ -55,6 +55,8 @@ private:
 
     QueuedSample *NewQueuedSample(IMediaSample *pSample, LONGLONG startTime, bool isAudio);
     QueuedSample *PruneQueue(LONGLONG t);
+    // Puts a record at the tail of the queue.
+    void AppendQueued(QueuedSample *pRecord);
     HRESULT WriteQueued(QueuedSample *pRecord);
     HRESULT StartWriter();
     void FreeQueue();
@@ -79,6 +81,8 @@ private:
     LONG m_AudioSamplesWritten;
     IWMProfile *m_pProfile;
     QueuedSample *m_pQueue;
+    QueuedSample *m_pQueueTail;     // the last record of the queue, null when it is empty
+    LONG m_QueueLength;             // the number of records in the queue
     DWORD m_VideoBitrate;
     DWORD m_AudioBitrate;
     WORD m_VideoStreamNumber;

@@ -70,6 +70,7 @@ QueuedSample *CKestrin::NewQueuedSample(IMediaSample *pSample, LONGLONG startTim
 QueuedSample *CKestrin::PruneQueue(LONGLONG t)
 {
     QueuedSample *pKeptHead = nullptr, *pLast = nullptr;
+    LONG kept = 0;
     QueuedSample *p = m_pQueue;
     while (p) {
         QueuedSample *pNext = p->next;
@@ -80,13 +81,26 @@ QueuedSample *CKestrin::PruneQueue(LONGLONG t)
             else
                 pKeptHead = p;
             pLast = p;
+            kept++;
         } else {
             FreeQueuedSample(p);
         }
         p = pNext;
     }
     m_pQueue = pKeptHead;
+    m_pQueueTail = pLast;
+    m_QueueLength = kept;
     return pLast;
+}
+
+void CKestrin::AppendQueued(QueuedSample *pRecord)
+{
+    if (m_pQueueTail)
+        m_pQueueTail->next = pRecord;
+    else
+        m_pQueue = pRecord;
+    m_pQueueTail = pRecord;
+    m_QueueLength++;
 }
 
 HRESULT CKestrin::WriteQueued(QueuedSample *pRecord)
@@ -264,25 +278,12 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
     if (!isAudio && pSample->IsSyncPoint() == S_OK) {
         if (notWriting)
             m_pFilter->PostGraphEvent(EC_KESTRIN_QUEUE_LENGTH, 1, 0);
-        QueuedSample *pLast = PruneQueue(t);
-        if (pLast)
-            pLast->next = pRecord;
-        else
-            m_pQueue = pRecord;
+        PruneQueue(t);
+        AppendQueued(pRecord);
         return S_OK;
     }
-    if (!m_pQueue) {
-        m_pQueue = pRecord;
-        return S_OK;
-    }
-    LONG count = 1;
-    QueuedSample *pTail = m_pQueue;
-    while (pTail->next) {
-        pTail = pTail->next;
-        count++;
-    }
-    if (notWriting)
-        m_pFilter->PostGraphEvent(EC_KESTRIN_QUEUE_LENGTH, count, 0);
-    pTail->next = pRecord;
+    if (m_pQueue && notWriting)
+        m_pFilter->PostGraphEvent(EC_KESTRIN_QUEUE_LENGTH, m_QueueLength, 0);
+    AppendQueued(pRecord);
     return S_OK;
 }
