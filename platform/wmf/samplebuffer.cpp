@@ -15,14 +15,22 @@ HRESULT SampleBuffer::Create(DWORD maxLength, INSSBuffer **ppBuffer)
     if (!ppBuffer)
         return E_POINTER;
     *ppBuffer = nullptr;
-    // The padding after the bytes lets a full buffer be a packet's as it is.
-    const size_t size = static_cast<size_t>(maxLength) + AV_INPUT_BUFFER_PADDING_SIZE;
-    std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[size]);
-    if (!data)
+    // One allocation for the object and its bytes (a sample's buffer is made for
+    // every sample written); the padding after the bytes lets a full buffer be a
+    // packet's as it is.
+    void *memory = ::operator new(sizeof(SampleBuffer) + maxLength + AV_INPUT_BUFFER_PADDING_SIZE, std::nothrow);
+    if (!memory)
         return E_OUTOFMEMORY;
-    memset(data.get() + maxLength, 0, AV_INPUT_BUFFER_PADDING_SIZE);
-    *ppBuffer = twcom::Make<SampleBuffer>(std::move(data), maxLength).detach();
-    return *ppBuffer ? S_OK : E_OUTOFMEMORY;
+    auto *buffer = new (memory) SampleBuffer(maxLength);
+    memset(buffer->Data() + maxLength, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    *ppBuffer = buffer; // the reference it was made with
+    return S_OK;
+}
+
+void SampleBuffer::FinalRelease()
+{
+    this->~SampleBuffer();
+    ::operator delete(static_cast<void *>(this));
 }
 
 AVBufferRef *SampleBuffer::Share()
@@ -31,7 +39,7 @@ AVBufferRef *SampleBuffer::Share()
         return nullptr;
     AddRef();
     AVBufferRef *ref = av_buffer_create(
-        m_data.get(), m_length,
+        Data(), m_length,
         [](void *opaque, uint8_t *) { static_cast<SampleBuffer *>(opaque)->Release(); }, this,
         AV_BUFFER_FLAG_READONLY);
     if (!ref)
@@ -67,7 +75,7 @@ STDMETHODIMP SampleBuffer::GetBuffer(BYTE **ppdwBuffer)
 {
     if (!ppdwBuffer)
         return E_POINTER;
-    *ppdwBuffer = m_data.get();
+    *ppdwBuffer = Data();
     return S_OK;
 }
 
@@ -75,7 +83,7 @@ STDMETHODIMP SampleBuffer::GetBufferAndLength(BYTE **ppdwBuffer, DWORD *pdwLengt
 {
     if (!ppdwBuffer || !pdwLength)
         return E_POINTER;
-    *ppdwBuffer = m_data.get();
+    *ppdwBuffer = Data();
     *pdwLength = m_length;
     return S_OK;
 }

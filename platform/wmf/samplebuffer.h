@@ -1,6 +1,5 @@
 // INSSBuffer over memory of its own: the writer's sample buffers.
 #pragma once
-#include <memory>
 #include <wmsdkidl.h>
 
 #include <twcom/object.h>
@@ -29,14 +28,14 @@ public:
     // do not touch one they have written, so the bytes stay as written.
     AVBufferRef *Share();
 
-    // For twcom::Make; callers use Create.
-    SampleBuffer(std::unique_ptr<BYTE[]> data, DWORD maxLength)
-        : m_data(std::move(data)), m_maxLength(maxLength), m_length(maxLength)
-    {
-    }
-
 private:
-    std::unique_ptr<BYTE[]> m_data; // m_maxLength bytes, then the zeroed padding
+    friend class twcom::Object<SampleBuffer, INSSBuffer>;
+    explicit SampleBuffer(DWORD maxLength) : m_maxLength(maxLength), m_length(maxLength) {}
+    // The object and its bytes are one allocation, which the last Release frees.
+    void FinalRelease();
+    // The bytes follow the object: m_maxLength of them, then the zeroed padding.
+    BYTE *Data() { return reinterpret_cast<BYTE *>(this + 1); }
+
     DWORD m_maxLength;
     DWORD m_length;
 };
