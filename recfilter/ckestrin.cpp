@@ -34,7 +34,7 @@ CUnknown *CreateKestrinInstance(LPUNKNOWN pUnkOuter, HRESULT *phr)
 CKestrin::CKestrin(LPUNKNOWN pUnk, HRESULT *phr)
     : CUnknown(nullptr, pUnk), m_pFilter(nullptr), m_pVideoPin(nullptr), m_pAudioPin(nullptr), m_pFileName(nullptr),
       m_WMWriter(nullptr), m_State(NoProfile), m_AudioSamplesWritten(0), m_pProfile(nullptr), m_pQueue(nullptr),
-      m_pQueueTail(nullptr), m_QueueLength(0),
+      m_pQueueTail(nullptr), m_QueueLength(0), m_ppPending(&m_pQueue),
       m_VideoBitrate(0), m_AudioBitrate(0), m_VideoStreamNumber(0), m_AudioStreamNumber(0),
       m_bAllocateFailureShown(FALSE), m_bWriteFailureShown(FALSE)
 {
@@ -270,6 +270,7 @@ HRESULT CKestrin::CloseFile()
         StopRecordingLocked();
     for (QueuedSample *p = m_pQueue; p; p = p->next)
         p->written = 0;
+    m_ppPending = &m_pQueue;
     return S_OK;
 }
 
@@ -291,4 +292,5 @@ void CKestrin::FreeQueue()
     }
     m_pQueueTail = nullptr;
     m_QueueLength = 0;
+    m_ppPending = &m_pQueue;
 }

@@ -83,6 +83,10 @@ private:
     QueuedSample *m_pQueue;
     QueuedSample *m_pQueueTail;     // the last record of the queue, null when it is empty
     LONG m_QueueLength;             // the number of records in the queue
+    // The link to the first record that may be audio not yet written: every
+    // record before it is video or written. Back to &m_pQueue whenever records
+    // are freed or their written marks cleared.
+    QueuedSample **m_ppPending;
     DWORD m_VideoBitrate;
     DWORD m_AudioBitrate;
     WORD m_VideoStreamNumber;

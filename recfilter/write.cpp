@@ -90,6 +90,7 @@ QueuedSample *CKestrin::PruneQueue(LONGLONG t)
     m_pQueue = pKeptHead;
     m_pQueueTail = pLast;
     m_QueueLength = kept;
+    m_ppPending = &m_pQueue;
     return pLast;
 }
 
@@ -226,18 +227,25 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
     // its own).
     bool handled = false;
     if (m_State >= 0 && !isAudio) {
-        for (QueuedSample *a = m_pQueue; a; a = a->next) {
-            if (!a->isAudio || a->written)
-                continue;
-            // (The difference of two signed times, taken unsigned, cannot overflow.)
-            bool otherClock = a->startTime >= t && m_State > 0 &&
-                              static_cast<ULONGLONG>(a->startTime) - static_cast<ULONGLONG>(t) > kOtherClock;
-            if (a->startTime >= t && !otherClock)
-                continue;
-            if (m_State == 0)
-                a->written = 1; // older than the file's first video sample
-            else
-                WriteQueued(a);
+        // The records before m_ppPending are done with; the scan starts there and
+        // moves it past the records it finishes at the front.
+        bool front = true;
+        for (QueuedSample **pp = m_ppPending; *pp; pp = &(*pp)->next) {
+            QueuedSample *a = *pp;
+            if (a->isAudio && !a->written) {
+                // (The difference of two signed times, taken unsigned, cannot overflow.)
+                bool otherClock = a->startTime >= t && m_State > 0 &&
+                                  static_cast<ULONGLONG>(a->startTime) - static_cast<ULONGLONG>(t) > kOtherClock;
+                if (a->startTime < t || otherClock) {
+                    if (m_State == 0)
+                        a->written = 1; // older than the file's first video sample
+                    else
+                        WriteQueued(a);
+                }
+            }
+            front = front && (!a->isAudio || a->written);
+            if (front)
+                m_ppPending = &a->next;
         }
         BYTE *pData = nullptr;
         ULONG length = SampleBytes(pSample, &pData);
