@@ -287,9 +287,11 @@ void CKestrin::FreeQueue()
 {
     while (m_pQueue) {
         QueuedSample *pNext = m_pQueue->next;
-        FreeQueuedSample(m_pQueue);
+        m_Records.Recycle(m_pQueue);
         m_pQueue = pNext;
     }
+    // Nothing is received until the filter runs again: the memory goes back.
+    m_Records.Clear();
     m_pQueueTail = nullptr;
     m_QueueLength = 0;
     m_ppPending = &m_pQueue;

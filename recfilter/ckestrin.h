@@ -81,6 +81,7 @@ private:
     LONG m_AudioSamplesWritten;
     IWMProfile *m_pProfile;
     QueuedSample *m_pQueue;
+    CQueuedSampleStore m_Records;   // makes and keeps the records of the queue
     QueuedSample *m_pQueueTail;     // the last record of the queue, null when it is empty
     LONG m_QueueLength;             // the number of records in the queue
     // The link to the first record that may be audio not yet written: every

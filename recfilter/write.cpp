@@ -64,7 +64,7 @@ QueuedSample *CKestrin::NewQueuedSample(IMediaSample *pSample, LONGLONG startTim
 {
     BYTE *pData = nullptr;
     ULONG length = SampleBytes(pSample, &pData);
-    return AllocQueuedSample(pData, length, startTime, isAudio);
+    return m_Records.Alloc(pData, length, startTime, isAudio);
 }
 
 QueuedSample *CKestrin::PruneQueue(LONGLONG t)
@@ -83,7 +83,7 @@ QueuedSample *CKestrin::PruneQueue(LONGLONG t)
             pLast = p;
             kept++;
         } else {
-            FreeQueuedSample(p);
+            m_Records.Recycle(p);
         }
         p = pNext;
     }
