@@ -30,14 +30,16 @@ public:
 
 private:
     friend class twcom::Object<SampleBuffer, INSSBuffer>;
-    explicit SampleBuffer(DWORD maxLength) : m_maxLength(maxLength), m_length(maxLength) {}
-    // The object and its bytes are one allocation, which the last Release frees.
+    SampleBuffer(DWORD maxLength, size_t block) : m_maxLength(maxLength), m_length(maxLength), m_block(block) {}
+    // The object and its bytes are one block of memory, which the last Release
+    // gives back to the blocks kept for new buffers.
     void FinalRelease();
     // The bytes follow the object: m_maxLength of them, then the zeroed padding.
     BYTE *Data() { return reinterpret_cast<BYTE *>(this + 1); }
 
     DWORD m_maxLength;
     DWORD m_length;
+    size_t m_block; // the size of the block of memory
 };
 
 } // namespace twwmf
