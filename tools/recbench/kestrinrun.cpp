@@ -225,8 +225,8 @@ RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repea
         error = "no memory allocator";
     else {
         std::atomic<int> failures{0};
-        RunClock clock;
         for (int r = 0; r < repeat && !failures; r++) {
+            RunClock clock;
             std::u16string name = Wide(outPath);
             sink->SetFileName(name.c_str(), nullptr);
             Turns turns(clip);
@@ -244,8 +244,8 @@ RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repea
             // The next pass starts its stream time afresh, as a newly opened stream does.
             filter->Stop();
             filter->Run(0);
+            times.Add(clock.Stop());
         }
-        times = clock.Stop();
         filter->Stop();
         if (failures)
             error = std::to_string(failures.load()) + " samples were not accepted", times.wall = -1;

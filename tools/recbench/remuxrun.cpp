@@ -67,11 +67,13 @@ RunTimes RunRemux(const BenchClip &clip, const std::string &outPath, int repeat,
         avformat_close_input(&in);
         return RunTimes{};
     }
-    RunClock clock;
+    RunTimes times;
     bool ok = true;
-    for (int r = 0; r < repeat && ok; r++)
+    for (int r = 0; r < repeat && ok; r++) {
+        RunClock clock;
         ok = RemuxOnce(in, clip, outPath, error);
-    RunTimes times = clock.Stop();
+        times.Add(clock.Stop());
+    }
     avformat_close_input(&in);
     if (!ok)
         times.wall = -1;

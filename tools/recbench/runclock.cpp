@@ -36,3 +36,11 @@ RunTimes RunClock::Stop() const
     t.system = Seconds(usage.ru_stime) - m_system;
     return t;
 }
+
+void RunTimes::Add(const RunTimes &one)
+{
+    minCpu = wall < 0 || one.Cpu() < minCpu ? one.Cpu() : minCpu;
+    wall = (wall < 0 ? 0 : wall) + one.wall;
+    user += one.user;
+    system += one.system;
+}

@@ -10,7 +10,12 @@ struct RunTimes {
     double wall = -1;
     double user = 0;
     double system = 0;
+    // The least CPU time one recording took: a figure that other work on a
+    // busy machine hardly raises.
+    double minCpu = 0;
     double Cpu() const { return user + system; }
+    // Adds the times of one recording.
+    void Add(const RunTimes &one);
 };
 
 // Records the clip repeat times through the Kestrin filter's pins, in file order:
