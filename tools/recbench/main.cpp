@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -201,7 +202,17 @@ int main(int argc, char **argv)
             return 1;
         }
         dir = tmpl;
+    } else {
+        mkdir(dir.c_str(), 0777);
     }
+    // A recording the filter cannot create would end in a warning box that nobody
+    // answers: the work directory must take files before the runs start.
+    FILE *probe = fopen((dir + "/kestrin.asf").c_str(), "wb");
+    if (!probe) {
+        fprintf(stderr, "recbench: cannot write files in %s\n", dir.c_str());
+        return 1;
+    }
+    fclose(probe);
     // The temporary work directory goes on every way out.
     auto cleanUp = [&] {
         if (keep.empty()) {
