@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <type_traits>
 
 extern "C" {
 #include <libavcodec/defs.h>
@@ -82,6 +83,7 @@ private:
 };
 
 BlockCache g_blocks;
+static_assert(std::is_trivially_destructible_v<BlockCache>, "buffers released at exit still find the cache");
 
 } // namespace
 
