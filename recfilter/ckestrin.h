@@ -57,6 +57,7 @@ private:
     QueuedSample *PruneQueue(LONGLONG t);
     // Puts a record at the tail of the queue.
     void AppendQueued(QueuedSample *pRecord);
+    bool QueueHoldsKeyFrame() const;
     HRESULT WriteQueued(QueuedSample *pRecord);
     HRESULT StartWriter();
     void FreeQueue();

@@ -104,6 +104,16 @@ void CKestrin::AppendQueued(QueuedSample *pRecord)
     m_QueueLength++;
 }
 
+// Video enters the queue only from a key frame on, so any queued video record
+// means the queue begins its video with a key frame.
+bool CKestrin::QueueHoldsKeyFrame() const
+{
+    for (const QueuedSample *p = m_pQueue; p; p = p->next)
+        if (!p->isAudio)
+            return true;
+    return false;
+}
+
 HRESULT CKestrin::WriteQueued(QueuedSample *pRecord)
 {
     if (pRecord->written)
@@ -208,6 +218,10 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
     // sample preceded by the queued audio that is older than it.
     if (m_State == WriterStarted) {
         m_pFilter->PostGraphEvent(EC_KESTRIN_WRITER_STARTED, 0, 0);
+        // A file never begins with a picture that cannot be decoded on its own:
+        // until a key frame has arrived, video waits with the writer started.
+        if (!isAudio && pSample->IsSyncPoint() != S_OK && !QueueHoldsKeyFrame())
+            return S_OK;
         if (!isAudio) {
             m_State = 0;
             m_AudioSamplesWritten = 0;
@@ -275,8 +289,11 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
         return S_OK;
 
     // 7. Queueing. A key frame starts the queue afresh, keeping only the audio
-    // that is not older than it. The copy is made first, so that a failed
-    // allocation drops the sample and leaves the queue as it was.
+    // that is not older than it; video before the first key frame is not kept,
+    // since a recording cannot begin with it. The copy is made first, so that a
+    // failed allocation drops the sample and leaves the queue as it was.
+    if (!isAudio && !handled && pSample->IsSyncPoint() != S_OK && !QueueHoldsKeyFrame())
+        return S_OK;
     QueuedSample *pRecord = NewQueuedSample(pSample, t, isAudio);
     if (!pRecord)
         return S_OK;

@@ -10,3 +10,4 @@
 #include <wmsdk.h>
 
 #include "kestrin.h"
+#include "recorder.h"

@@ -42,6 +42,9 @@ enum PlayerState {
 #define VOLUME_FULL 0
 #define VOLUME_MUTED (-10000)
 
+// The network source's statistics interface, named by the recorder itself.
+DEFINE_GUID(myIID_IAMNetworkStatus, 0xfa2aa8f3, 0x8b62, 0x11d0, 0xa5, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00);
+
 extern HINSTANCE g_hInstance;
 extern HINSTANCE g_hLauncherInstance;
 extern HWND g_hWndApp;
@@ -102,6 +105,8 @@ INT_PTR CALLBACK OptionsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPar
 
 // The graph.
 HRESULT OpenClip(const char *pszURL);
+HRESULT ConfigureVideoRenderer();
+HRESULT AddGraphToRot();
 void ReleaseGraph();
 
 // Playback and recording control.

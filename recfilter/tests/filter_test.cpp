@@ -234,13 +234,14 @@ TEST_F(KestrinTest, QueueLengthEventsWhileNotWriting)
 {
     ASSERT_EQ(S_OK, rig.kestrin->set_Profile(profile));
     rig.TakeEvents();
-    Video(1, false, 0);        // not a key frame, empty queue: queued without an event
-    Video(2, false, kUnit);    // 1 before it
-    Audio(3, kUnit);           // 2 before it
-    Video(4, true, 2 * kUnit); // key frame: the queue starts again
-    Audio(5, 2 * kUnit);
-    Video(6, false, 3 * kUnit);
-    EXPECT_EQ(std::vector<long>({1, 2, 1, 1, 2}), rig.Params(rig.TakeEvents(), EC_KESTRIN_QUEUE_LENGTH));
+    Video(1, false, 0);        // not a key frame, empty queue: not kept, no event
+    Audio(2, kUnit);           // empty queue: queued without an event
+    Video(3, false, kUnit);    // still no key frame: not kept, no event
+    Audio(4, kUnit);           // 1 before it
+    Video(5, true, 2 * kUnit); // key frame: the queue starts again
+    Audio(6, 2 * kUnit);
+    Video(7, false, 3 * kUnit);
+    EXPECT_EQ(std::vector<long>({1, 1, 1, 2}), rig.Params(rig.TakeEvents(), EC_KESTRIN_QUEUE_LENGTH));
 }
 
 // The queue holds audio 101, key frame 100, video 110, audio 112 and video 120; a
@@ -288,24 +289,31 @@ TEST_F(KestrinTest, PrerollOrderAndRestartFromTheSameKeyFrame)
     EXPECT_TRUE(keys[0]);
 }
 
-TEST_F(KestrinTest, AudioOlderThanTheFirstVideoNeverReachesTheFile)
+// A recording started before any key frame (as after a live server's first,
+// partial group of pictures) waits for one: the file begins with a picture that
+// decodes on its own, and audio older than it never reaches the file.
+TEST_F(KestrinTest, ARecordingStartedBeforeAnyKeyFrameBeginsAtTheFirstOne)
 {
     ASSERT_EQ(S_OK, rig.kestrin->set_Profile(profile));
+    ASSERT_EQ(S_OK, Video(1, false, 5 * kUnit)); // the tail of a group of pictures: not kept
     std::string path = dir.file("late.asf");
     ASSERT_EQ(S_OK, rig.SetFile(path));
-    ASSERT_EQ(S_OK, Audio(1, 10 * kUnit)); // starts the writer, waits in the queue
-    ASSERT_EQ(S_OK, Audio(2, 20 * kUnit));
-    ASSERT_EQ(S_OK, Video(3, false, 30 * kUnit));
-    ASSERT_EQ(S_OK, Audio(4, 35 * kUnit));
-    ASSERT_EQ(S_OK, Video(5, true, 40 * kUnit));
+    ASSERT_EQ(S_OK, Audio(2, 10 * kUnit)); // starts the writer, waits in the queue
+    ASSERT_EQ(S_OK, Audio(3, 20 * kUnit));
+    ASSERT_EQ(S_OK, Video(4, false, 30 * kUnit)); // still no key frame: the file waits
+    ASSERT_EQ(S_OK, Audio(5, 35 * kUnit));
+    ASSERT_EQ(S_OK, Video(6, true, 40 * kUnit));
+    ASSERT_EQ(S_OK, Audio(7, 40 * kUnit));
+    ASSERT_EQ(S_OK, Video(8, false, 50 * kUnit));
     ASSERT_EQ(S_OK, rig.StopRecording());
+    EXPECT_EQ(std::vector<long>({1, 2}), rig.Params(rig.TakeEvents(), EC_KESTRIN_VIDEO_WRITTEN));
     std::vector<int> ids;
     std::vector<bool> keys;
     ReadOrder(path, ids, keys);
-    EXPECT_EQ(std::vector<int>({3, 4, 5}), ids);
+    EXPECT_EQ(std::vector<int>({6, 7, 8}), ids);
     ASSERT_EQ(3u, keys.size());
-    EXPECT_FALSE(keys[0]) << "a first direct video sample is a clean point only when it is a sync point";
-    EXPECT_TRUE(keys[2]);
+    EXPECT_TRUE(keys[0]) << "the file begins with the key frame";
+    EXPECT_FALSE(keys[2]);
 }
 
 TEST_F(KestrinTest, UncreatableFileFailsTheStartAndDropsLaterSamples)

@@ -149,9 +149,10 @@ private:
 
     bool AddAudio(std::string &error)
     {
-        const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_WMAV2);
+        AVCodecID id = m_settings.audioCodec == "wmav1" ? AV_CODEC_ID_WMAV1 : AV_CODEC_ID_WMAV2;
+        const AVCodec *codec = avcodec_find_encoder(id);
         if (!codec)
-            return Fail(error, "no wmav2 encoder in this libavcodec", AVERROR_ENCODER_NOT_FOUND);
+            return Fail(error, "no " + m_settings.audioCodec + " encoder in this libavcodec", AVERROR_ENCODER_NOT_FOUND);
         m_audio.codec = avcodec_alloc_context3(codec);
         if (!m_audio.codec)
             return Fail(error, "out of memory", AVERROR(ENOMEM));

@@ -12,6 +12,7 @@ struct ClipSettings {
     int gop = 0; // key-frame interval in frames; 0: one a second
     std::string title;
     std::string videoCodec = "wmv2"; // wmv1 or wmv2
+    std::string audioCodec = "wmav2"; // wmav1 or wmav2
     bool video = true;
     bool audio = true;
     int toneHz = 1000;

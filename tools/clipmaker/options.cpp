@@ -14,6 +14,7 @@ const char kUsage[] =
     "  --gop N           key-frame interval in frames (default: the frame rate)\n"
     "  --title TEXT      clip title (ASF Title)\n"
     "  --codec wmv1|wmv2 video codec (default wmv2)\n"
+    "  --audio-codec wmav1|wmav2  audio codec (default wmav2)\n"
     "  --tone HZ         tone frequency, 20 to 20000 (default 1000)\n"
     "  --no-audio        video only\n"
     "  --no-video        audio only\n"
@@ -117,6 +118,12 @@ bool ParseOptions(int argc, char **argv, ClipSettings &settings, bool &help, std
             settings.videoCodec = value;
             if (settings.videoCodec != "wmv1" && settings.videoCodec != "wmv2") {
                 error = std::string("--codec wants wmv1 or wmv2, not '") + value + "'";
+                return false;
+            }
+        } else if (opt == "--audio-codec") {
+            settings.audioCodec = value;
+            if (settings.audioCodec != "wmav1" && settings.audioCodec != "wmav2") {
+                error = std::string("--audio-codec wants wmav1 or wmav2, not '") + value + "'";
                 return false;
             }
         } else if (opt == "--tone") {

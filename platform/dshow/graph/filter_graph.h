@@ -6,14 +6,19 @@
 //
 // Threads: the application calls in from any thread; building and state changes
 // are serialised by m_lock, which is never held while waiting for a renderer
-// (GetState time-outs). Filters call back only into IMediaEventSink, which
+// (GetState time-outs). A Run whose renderers have no data yet is completed by
+// the cue thread (m_cueThread), which starts the clock once every renderer has its
+// first sample. Filters call back only into IMediaEventSink, which
 // takes the event queue's lock alone, so a streaming thread never waits for
 // m_lock or for the application's thread.
 #pragma once
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <control.h>
@@ -218,6 +223,15 @@ private:
     HRESULT PauseLocked();
     HRESULT RunLocked(REFERENCE_TIME start);
     HRESULT StopLocked();
+    // Starts the clock: stream time goes on from where the pause left it.
+    HRESULT StartClockLocked();
+    // Whether every filter has finished its pause (renderers hold their first sample).
+    bool AllCuedLocked();
+    // A pending run is given up (Pause, Stop, a new Run).
+    void CancelPendingRunLocked();
+    // The cue thread: waits for requests, then for the renderers, then runs.
+    void CueLoop();
+    void CueThenRun(unsigned generation);
     // Waits up to timeoutMs for every filter to finish its state change; without m_lock.
     HRESULT WaitStates(DWORD timeoutMs);
 
@@ -236,6 +250,16 @@ private:
     REFERENCE_TIME m_pausedAt = 0;                  // m_lock: stream time reached when paused
     REFERENCE_TIME m_seekBase = 0;                  // m_lock: media position of stream time 0
     EventQueue m_events;                            // its own lock
+
+    // A Run waiting for the renderers' first samples: the filters are paused, the
+    // application sees the graph running (intermediate) until the clock starts.
+    bool m_runPending = false;                      // m_lock
+    std::atomic<unsigned> m_runGeneration{0};       // written under m_lock; a pending run's number
+    std::mutex m_cueLock;                           // guards the three below, never held with m_lock
+    std::condition_variable m_cueWake;
+    unsigned m_cueRequested = 0;                    // m_cueLock: the run generation to cue
+    bool m_cueQuit = false;                         // m_cueLock: the graph is going away
+    std::thread m_cueThread;                        // started by the first deferred Run (m_lock); joined by the destructor
 };
 
 } // namespace twds

@@ -56,6 +56,15 @@ HRESULT FilterGraph::Create(IUnknown *outer, REFIID riid, void **ppv)
 
 FilterGraph::~FilterGraph()
 {
+    // The cue thread ends first; it may be waiting for m_lock, so it is joined
+    // without it.
+    {
+        std::lock_guard<std::mutex> cue(m_cueLock);
+        m_cueQuit = true;
+    }
+    m_cueWake.notify_all();
+    if (m_cueThread.joinable())
+        m_cueThread.join();
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     StopLocked();
     // Connected pins hold each other's filters: break every connection first.

@@ -20,6 +20,10 @@ namespace {
 const REFERENCE_TIME kRunDelay = 100000;        // 10 ms
 // How long StopWhenReady lets the renderers take their first samples.
 const DWORD kReadyWaitMs = 2000;
+// How long a Run waits for the renderers' first samples (a network source fills
+// its buffer first) before it starts the clock anyway, and how often it looks.
+const auto kCueWait = std::chrono::seconds(10);
+const auto kCuePoll = std::chrono::milliseconds(10);
 
 } // namespace
 
@@ -157,6 +161,7 @@ HRESULT FilterGraph::RunLocked(REFERENCE_TIME start)
 
 HRESULT FilterGraph::StopLocked()
 {
+    CancelPendingRunLocked();
     HRESULT result = ForEachDownstreamFirst([](IBaseFilter *f) { return f->Stop(); });
     m_state = State_Stopped;
     m_pausedAt = 0;
@@ -184,34 +189,100 @@ HRESULT FilterGraph::WaitStates(DWORD timeoutMs)
     return result;
 }
 
+bool FilterGraph::AllCuedLocked()
+{
+    for (Member &m : m_filters) {
+        FILTER_STATE state;
+        if (m.filter->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE)
+            return false;
+    }
+    return true;
+}
+
+HRESULT FilterGraph::StartClockLocked()
+{
+    REFERENCE_TIME now = 0;
+    if (m_clock)
+        m_clock->GetTime(&now);
+    m_start = now + kRunDelay - m_pausedAt;
+    return RunLocked(m_start);
+}
+
+void FilterGraph::CancelPendingRunLocked()
+{
+    if (m_runPending) {
+        m_runPending = false;
+        ++m_runGeneration;
+    }
+}
+
 HRESULT STDMETHODCALLTYPE FilterGraph::Run()
 {
     std::lock_guard<std::recursive_mutex> hold(m_lock);
     if (m_state == State_Running)
         return S_OK;
+    if (m_runPending)
+        return S_FALSE;
     bool fromStopped = m_state == State_Stopped;
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
     if (fromStopped)
         m_events.StartRun(CountRenderers());
-    // S_FALSE when the pause had not completed (a renderer still without data):
-    // the graph runs, and the renderers start as their data comes.
-    bool ready = true;
-    for (Member &m : m_filters) {
-        FILTER_STATE state;
-        if (m.filter->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE)
-            ready = false;
+    if (AllCuedLocked())
+        return StartClockLocked();
+    // A renderer still waits for data (a network source buffering): the clock
+    // starts once every renderer holds its first sample, so that none of them
+    // finds its samples late. Meanwhile the graph reports a run in progress.
+    m_runPending = true;
+    unsigned generation = ++m_runGeneration;
+    {
+        std::lock_guard<std::mutex> cue(m_cueLock);
+        m_cueRequested = generation;
     }
-    // Stream time continues where the pause left it.
-    REFERENCE_TIME now = 0;
-    if (m_clock)
-        m_clock->GetTime(&now);
-    m_start = now + kRunDelay - m_pausedAt;
-    hr = RunLocked(m_start);
-    if (FAILED(hr))
-        return hr;
-    return ready ? S_OK : S_FALSE;
+    m_cueWake.notify_one();
+    if (!m_cueThread.joinable())
+        m_cueThread = std::thread([this] { CueLoop(); });
+    return S_FALSE;
+}
+
+void FilterGraph::CueLoop()
+{
+    unsigned served = 0;
+    for (;;) {
+        unsigned generation = 0;
+        {
+            std::unique_lock<std::mutex> cue(m_cueLock);
+            m_cueWake.wait(cue, [&] { return m_cueQuit || m_cueRequested != served; });
+            if (m_cueQuit)
+                return;
+            generation = served = m_cueRequested;
+        }
+        CueThenRun(generation);
+    }
+}
+
+void FilterGraph::CueThenRun(unsigned generation)
+{
+    auto deadline = std::chrono::steady_clock::now() + kCueWait;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> cue(m_cueLock);
+            if (m_cueQuit)
+                return;
+        }
+        {
+            std::lock_guard<std::recursive_mutex> hold(m_lock);
+            if (!m_runPending || m_runGeneration != generation)
+                return;
+            if (AllCuedLocked() || std::chrono::steady_clock::now() >= deadline) {
+                m_runPending = false;
+                StartClockLocked();
+                return;
+            }
+        }
+        std::this_thread::sleep_for(kCuePoll);
+    }
 }
 
 HRESULT STDMETHODCALLTYPE FilterGraph::Run(REFERENCE_TIME tStart)
@@ -225,6 +296,7 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run(REFERENCE_TIME tStart)
         return hr;
     if (fromStopped)
         m_events.StartRun(CountRenderers());
+    CancelPendingRunLocked();
     m_start = tStart;
     return RunLocked(tStart);
 }
@@ -232,6 +304,7 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Run(REFERENCE_TIME tStart)
 HRESULT STDMETHODCALLTYPE FilterGraph::Pause()
 {
     std::lock_guard<std::recursive_mutex> hold(m_lock);
+    CancelPendingRunLocked();
     HRESULT hr = PauseLocked();
     if (FAILED(hr))
         return hr;
@@ -278,13 +351,21 @@ HRESULT STDMETHODCALLTYPE FilterGraph::GetState(DWORD dwMilliSecsTimeout, FILTER
 {
     if (!State)
         return E_POINTER;
+    bool pending = false;
     {
         std::lock_guard<std::recursive_mutex> hold(m_lock);
-        *State = m_state;
+        pending = m_runPending;
+        *State = pending ? State_Running : m_state;
     }
     if (*State == State_Stopped)
         return S_OK;
     HRESULT hr = WaitStates(dwMilliSecsTimeout);
+    if (pending) {
+        // The cue thread starts the clock as soon as the renderers are ready.
+        std::lock_guard<std::recursive_mutex> hold(m_lock);
+        if (m_runPending)
+            return VFW_S_STATE_INTERMEDIATE;
+    }
     return hr == VFW_S_STATE_INTERMEDIATE ? VFW_S_STATE_INTERMEDIATE : S_OK;
 }
 

@@ -61,4 +61,10 @@ HRESULT Transform::CanConnectOutput(OutputPin *)
     return m_in.IsConnected() ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
+bool Transform::ReceiveCanBlock(InputPin *)
+{
+    auto peer = twcom::QueryAs<IMemInputPin>(m_out.Peer().get(), IID_IMemInputPin);
+    return peer && peer->ReceiveCanBlock() == S_OK;
+}
+
 } // namespace twds::kit

@@ -41,6 +41,8 @@ protected:
     {
         return m_out.DeliverNewSegment(start, stop, rate);
     }
+    // Receive delivers on the same thread, so it blocks when downstream does.
+    bool ReceiveCanBlock(InputPin *) override;
 
     // OutputHandler
     HRESULT CheckOutputType(OutputPin *, const AM_MEDIA_TYPE &mt) override;

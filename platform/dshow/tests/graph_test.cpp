@@ -420,6 +420,60 @@ TEST_F(Graph, GetStateReportsAPauseWaitingForData)
     EXPECT_EQ(State_Stopped, state);
 }
 
+// A source that fills a buffer before its first sample (a network stream): Run
+// returns at once, the graph reports a run in progress, and the clock starts only
+// once the renderers hold their first samples, so that none of them is late.
+// Behind an Infinite Tee, a renderer holding its first sample does not keep the
+// sample from the tee's other outputs.
+TEST_F(Graph, RunWaitsForTheRenderersFirstSamplesBeforeTheClockStarts)
+{
+    auto src = AddSource({{u"Stream 1", MEDIATYPE_Video, MEDIASUBTYPE_WMV2, 5, 40 * kMs, 400},
+                          {u"Stream 2", MEDIATYPE_Audio, MEDIASUBTYPE_WMAudioV2, 5, 40 * kMs, 400}});
+    ASSERT_EQ(S_OK, gb->Render(PinOf(src.get(), u"Stream 2").get()));
+    ComPtr<IBaseFilter> tee;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, tee.put_void()));
+    ASSERT_EQ(S_OK, gb->AddFilter(tee.get(), nullptr));
+    ASSERT_EQ(S_OK, gb->ConnectDirect(PinOf(src.get(), u"Stream 1").get(), PinOf(tee.get(), u"Input").get(), nullptr));
+    ASSERT_EQ(S_OK, gb->Render(PinOf(tee.get(), u"Output1").get()));
+    auto tap = twcom::Make<RecordingRenderer>(dstest::CLSID_TestShyRenderer, MEDIATYPE_Video, MEDIASUBTYPE_WMV2, false);
+    ComPtr<IBaseFilter> tapFilter = ComPtr<IBaseFilter>::Share(tap.get());
+    ASSERT_EQ(S_OK, gb->AddFilter(tapFilter.get(), nullptr));
+    ASSERT_EQ(S_OK,
+              gb->ConnectDirect(PinOf(tee.get(), u"Output2").get(), PinOf(tapFilter.get(), u"In").get(), nullptr));
+
+    EXPECT_EQ(S_FALSE, mc->Run());
+    OAFilterState state;
+    EXPECT_EQ(VFW_S_STATE_INTERMEDIATE, mc->GetState(0, &state));
+    EXPECT_EQ(State_Running, state);
+    EXPECT_EQ(S_FALSE, mc->Run());
+    auto codes = EventsUntilComplete();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(EC_COMPLETE, codes.back());
+    EXPECT_EQ(S_OK, mc->GetState(0, &state));
+    EXPECT_EQ(State_Running, state);
+    for (const char16_t *name : {u"Video Renderer", u"Audio Renderer"}) {
+        auto *ren = AsRecorder(Find(name).get());
+        EXPECT_EQ(5, ren->Presented()) << "renderer " << (name[0] == u'V' ? "video" : "audio");
+        EXPECT_EQ(0, ren->Dropped()) << "renderer " << (name[0] == u'V' ? "video" : "audio");
+    }
+    EXPECT_EQ(5u, tap->Seen().size());
+}
+
+// A run still waiting for data ends with Stop and with the graph's release.
+TEST_F(Graph, RunWaitingForDataEndsWithStopAndRelease)
+{
+    auto src = AddSource({{u"Stream 1", MEDIATYPE_Video, MEDIASUBTYPE_WMV2, -1, kMs}});
+    ASSERT_EQ(S_OK, gb->Render(PinOf(src.get(), u"Stream 1").get()));
+    EXPECT_EQ(S_FALSE, mc->Run());
+    EXPECT_EQ(S_OK, mc->Stop());
+    OAFilterState state;
+    Sleep(100);
+    EXPECT_EQ(S_OK, mc->GetState(0, &state));
+    EXPECT_EQ(State_Stopped, state);
+    EXPECT_EQ(S_FALSE, mc->Run());
+    // TearDown releases the graph with the run still waiting.
+}
+
 // The recorder's registration in the running object table: once revoked, the
 // last release of the graph takes it down, with its filters leaving it.
 TEST_F(Graph, RunningObjectTableEntryDoesNotOutliveItsRevocation)

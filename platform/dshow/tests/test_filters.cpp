@@ -110,6 +110,8 @@ HRESULT TimedSource::FillSample(size_t index, IMediaSample *sample)
     int i = m_next[index]++;
     if (i >= s.samples)
         return S_FALSE;
+    for (int waited = 0; i == 0 && waited < s.firstDelayMs && State() != State_Stopped; ++waited)
+        Sleep(1);
     BYTE *p = nullptr;
     sample->GetPointer(&p);
     std::memcpy(p, &i, sizeof(i));

@@ -31,6 +31,7 @@ struct StreamSpec {
     GUID sub;
     int samples;                 // then end of stream; -1: none and no end
     REFERENCE_TIME period;       // sample i lasts [i*period, (i+1)*period)
+    int firstDelayMs = 0;        // the first sample comes this late (a network source filling its buffer)
 };
 
 // Delivers `samples` samples per pin as fast as downstream takes them; each

@@ -1,5 +1,6 @@
 // clipmaker's title: the longest title an ASF file can hold is written whole;
-// a longer one is refused rather than written with a length that wraps.
+// a longer one is refused rather than written with a length that wraps. Its
+// audio codec choice.
 #include <gtest/gtest.h>
 #include <twtesting.h>
 
@@ -37,6 +38,22 @@ TEST(ClipMaker, TitleMustFitTheFile)
         EXPECT_NE(std::string::npos, r.output.find("--title is too long")) << r.output;
         EXPECT_FALSE(twtest::FileExists(out));
     }
+}
+
+TEST(ClipMaker, AudioCodecIsChosenAndAnUnknownOneRefused)
+{
+    twtest::TempDir dir;
+    twtest::ProcessResult r = twtest::RunProcess({twtest::BinPath("clipmaker"), "--out", dir.file("v1.asf"),
+                                                  "--seconds", "1", "--size", "32x32", "--audio-codec", "wmav1"});
+    ASSERT_EQ(0, r.exitCode) << r.output;
+    twtest::ProcessResult probe =
+        twtest::RunProcess({"/usr/bin/ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
+                            "stream=codec_name", "-of", "csv=p=0", dir.file("v1.asf")});
+    EXPECT_EQ("wmav1\n", probe.output);
+    r = twtest::RunProcess({twtest::BinPath("clipmaker"), "--out", dir.file("x.asf"), "--audio-codec", "mp3"});
+    EXPECT_EQ(2, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("--audio-codec wants wmav1 or wmav2, not 'mp3'")) << r.output;
+    EXPECT_FALSE(twtest::FileExists(dir.file("x.asf")));
 }
 
 } // namespace

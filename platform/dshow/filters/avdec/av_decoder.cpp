@@ -166,6 +166,11 @@ HRESULT AvDecoder::DeliverFrame(const AVFrame *frame)
     if ((start == AV_NOPTS_VALUE || start == m_lastStart) && m_next != AV_NOPTS_VALUE)
         start = m_next;
     REFERENCE_TIME duration = FrameDuration(frame);
+    // A stream that announces no frame rate (a live broadcast) gives frames no
+    // duration; a frame then lasts as long as the one before it, so that a
+    // renderer does not find it late the moment it is due.
+    if (duration <= 0 && start != AV_NOPTS_VALUE && m_lastStart != AV_NOPTS_VALUE && start > m_lastStart)
+        duration = start - m_lastStart;
 
     twcom::ComPtr<IMediaSample> out;
     HRESULT hr = Output().GetDeliveryBuffer(out.put(), nullptr, nullptr, 0);

@@ -32,16 +32,28 @@ void InfTee::AddOutput()
 {
     std::lock_guard<std::mutex> hold(m_outputsLock);
     std::string name = "Output" + std::to_string(m_outputs.size() + 1);
-    m_outputs.push_back(std::make_unique<kit::OutputPin>(this, this, std::u16string(name.begin(), name.end())));
+    auto output = std::make_unique<Output>();
+    output->pin = std::make_unique<kit::OutputPin>(this, this, std::u16string(name.begin(), name.end()));
+    output->queue = std::make_unique<OutputQueue>(output->pin.get());
+    m_outputs.push_back(std::move(output));
 }
 
 std::vector<kit::OutputPin *> InfTee::Outputs()
 {
     std::lock_guard<std::mutex> hold(m_outputsLock);
     std::vector<kit::OutputPin *> pins;
-    for (auto &p : m_outputs)
-        pins.push_back(p.get());
+    for (auto &o : m_outputs)
+        pins.push_back(o->pin.get());
     return pins;
+}
+
+std::vector<InfTee::Output *> InfTee::OutputRecords()
+{
+    std::lock_guard<std::mutex> hold(m_outputsLock);
+    std::vector<Output *> outputs;
+    for (auto &o : m_outputs)
+        outputs.push_back(o.get());
+    return outputs;
 }
 
 std::vector<IPin *> InfTee::Pins()
@@ -56,19 +68,29 @@ HRESULT InfTee::OnPause(FILTER_STATE from)
 {
     if (from != State_Stopped)
         return S_OK;
-    for (kit::OutputPin *p : Outputs())
-        if (p->IsConnected()) {
-            HRESULT hr = p->Active();
-            if (FAILED(hr))
-                return hr;
-        }
+    for (Output *o : OutputRecords()) {
+        if (!o->pin->IsConnected())
+            continue;
+        HRESULT hr = o->pin->Active();
+        if (FAILED(hr))
+            return hr;
+        auto peer = twcom::QueryAs<IMemInputPin>(o->pin->Peer().get(), IID_IMemInputPin);
+        bool queued = peer && peer->ReceiveCanBlock() == S_OK;
+        o->queued = queued;
+        if (queued)
+            o->queue->Start();
+    }
     return S_OK;
 }
 
 HRESULT InfTee::OnStop()
 {
-    for (kit::OutputPin *p : Outputs())
-        p->Inactive();
+    for (Output *o : OutputRecords()) {
+        // Downstream is stopped already, so a delivery under way has returned.
+        o->queue->Stop();
+        o->queued = false;
+        o->pin->Inactive();
+    }
     return S_OK;
 }
 
@@ -88,11 +110,11 @@ HRESULT InfTee::Receive(kit::InputPin *, IMediaSample *sample)
     // upstream hears of a failure only when no output took the sample.
     HRESULT failure = S_OK;
     bool delivered = false, connected = false;
-    for (kit::OutputPin *p : Outputs()) {
-        if (!p->IsConnected())
+    for (Output *o : OutputRecords()) {
+        if (!o->pin->IsConnected())
             continue;
         connected = true;
-        HRESULT hr = p->Deliver(sample);
+        HRESULT hr = o->queued ? o->queue->Receive(sample) : o->pin->Deliver(sample);
         if (SUCCEEDED(hr))
             delivered = true;
         else
@@ -103,29 +125,45 @@ HRESULT InfTee::Receive(kit::InputPin *, IMediaSample *sample)
 
 HRESULT InfTee::EndOfStream(kit::InputPin *)
 {
-    for (kit::OutputPin *p : Outputs())
-        p->DeliverEndOfStream();
+    for (Output *o : OutputRecords()) {
+        if (o->queued)
+            o->queue->EndOfStream();
+        else
+            o->pin->DeliverEndOfStream();
+    }
     return S_OK;
 }
 
 HRESULT InfTee::BeginFlush(kit::InputPin *)
 {
-    for (kit::OutputPin *p : Outputs())
-        p->DeliverBeginFlush();
+    for (Output *o : OutputRecords()) {
+        if (o->queued)
+            o->queue->BeginFlush();
+        else
+            o->pin->DeliverBeginFlush();
+    }
     return S_OK;
 }
 
 HRESULT InfTee::EndFlush(kit::InputPin *)
 {
-    for (kit::OutputPin *p : Outputs())
-        p->DeliverEndFlush();
+    for (Output *o : OutputRecords()) {
+        if (o->queued)
+            o->queue->EndFlush();
+        else
+            o->pin->DeliverEndFlush();
+    }
     return S_OK;
 }
 
 HRESULT InfTee::NewSegment(kit::InputPin *, REFERENCE_TIME start, REFERENCE_TIME stop, double rate)
 {
-    for (kit::OutputPin *p : Outputs())
-        p->DeliverNewSegment(start, stop, rate);
+    for (Output *o : OutputRecords()) {
+        if (o->queued)
+            o->queue->NewSegment(start, stop, rate);
+        else
+            o->pin->DeliverNewSegment(start, stop, rate);
+    }
     return S_OK;
 }
 
