@@ -34,6 +34,7 @@ CUnknown *CreateKestrinInstance(LPUNKNOWN pUnkOuter, HRESULT *phr)
 CKestrin::CKestrin(LPUNKNOWN pUnk, HRESULT *phr)
     : CUnknown(nullptr, pUnk), m_pFilter(nullptr), m_pVideoPin(nullptr), m_pAudioPin(nullptr), m_pFileName(nullptr),
       m_WMWriter(nullptr), m_State(NoProfile), m_AudioSamplesWritten(0), m_pProfile(nullptr), m_pQueue(nullptr),
+      m_pQueueTail(nullptr), m_QueueLength(0), m_ppPending(&m_pQueue),
       m_VideoBitrate(0), m_AudioBitrate(0), m_VideoStreamNumber(0), m_AudioStreamNumber(0),
       m_bAllocateFailureShown(FALSE), m_bWriteFailureShown(FALSE)
 {
@@ -269,6 +270,7 @@ HRESULT CKestrin::CloseFile()
         StopRecordingLocked();
     for (QueuedSample *p = m_pQueue; p; p = p->next)
         p->written = 0;
+    m_ppPending = &m_pQueue;
     return S_OK;
 }
 
@@ -285,7 +287,12 @@ void CKestrin::FreeQueue()
 {
     while (m_pQueue) {
         QueuedSample *pNext = m_pQueue->next;
-        FreeQueuedSample(m_pQueue);
+        m_Records.Recycle(m_pQueue);
         m_pQueue = pNext;
     }
+    // Nothing is received until the filter runs again: the memory goes back.
+    m_Records.Clear();
+    m_pQueueTail = nullptr;
+    m_QueueLength = 0;
+    m_ppPending = &m_pQueue;
 }

@@ -55,6 +55,8 @@ private:
 
     QueuedSample *NewQueuedSample(IMediaSample *pSample, LONGLONG startTime, bool isAudio);
     QueuedSample *PruneQueue(LONGLONG t);
+    // Puts a record at the tail of the queue.
+    void AppendQueued(QueuedSample *pRecord);
     bool QueueHoldsKeyFrame() const;
     HRESULT WriteQueued(QueuedSample *pRecord);
     HRESULT StartWriter();
@@ -80,6 +82,13 @@ private:
     LONG m_AudioSamplesWritten;
     IWMProfile *m_pProfile;
     QueuedSample *m_pQueue;
+    CQueuedSampleStore m_Records;   // makes and keeps the records of the queue
+    QueuedSample *m_pQueueTail;     // the last record of the queue, null when it is empty
+    LONG m_QueueLength;             // the number of records in the queue
+    // The link to the first record that may be audio not yet written: every
+    // record before it is video or written. Back to &m_pQueue whenever records
+    // are freed or their written marks cleared.
+    QueuedSample **m_ppPending;
     DWORD m_VideoBitrate;
     DWORD m_AudioBitrate;
     WORD m_VideoStreamNumber;

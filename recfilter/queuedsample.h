@@ -13,6 +13,28 @@ struct QueuedSample {
     BYTE *Data() { return reinterpret_cast<BYTE *>(this + 1); }
 };
 
-// A record with a copy of length bytes of pData; null when out of memory.
-QueuedSample *AllocQueuedSample(const BYTE *pData, ULONG length, LONGLONG startTime, bool isAudio);
-void FreeQueuedSample(QueuedSample *pRecord);
+// Makes and frees the queue's records. A record's room for bytes is its length
+// rounded up to a size class (at most a quarter more), so that a freed record
+// can be kept and taken again for a sample of the same class: a stream of
+// samples then costs no allocation each. What it keeps is bounded.
+class CQueuedSampleStore {
+public:
+    CQueuedSampleStore();
+    ~CQueuedSampleStore();
+    CQueuedSampleStore(const CQueuedSampleStore &) = delete;
+    CQueuedSampleStore &operator=(const CQueuedSampleStore &) = delete;
+
+    // A record with a copy of length bytes of pData; null when out of memory.
+    QueuedSample *Alloc(const BYTE *pData, ULONG length, LONGLONG startTime, bool isAudio);
+    // Keeps the record for a later Alloc, or frees it when enough are kept.
+    void Recycle(QueuedSample *pRecord);
+    // Frees every record kept.
+    void Clear();
+
+    static const ULONG kClasses = 100;
+    static const ULONG kMaxKeptBytes = 4 << 20;
+
+private:
+    QueuedSample *m_pKept[kClasses]; // per size class, linked through next
+    ULONG m_cbKept;                  // the bytes of all records kept
+};

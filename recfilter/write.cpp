@@ -64,12 +64,13 @@ QueuedSample *CKestrin::NewQueuedSample(IMediaSample *pSample, LONGLONG startTim
 {
     BYTE *pData = nullptr;
     ULONG length = SampleBytes(pSample, &pData);
-    return AllocQueuedSample(pData, length, startTime, isAudio);
+    return m_Records.Alloc(pData, length, startTime, isAudio);
 }
 
 QueuedSample *CKestrin::PruneQueue(LONGLONG t)
 {
     QueuedSample *pKeptHead = nullptr, *pLast = nullptr;
+    LONG kept = 0;
     QueuedSample *p = m_pQueue;
     while (p) {
         QueuedSample *pNext = p->next;
@@ -80,13 +81,27 @@ QueuedSample *CKestrin::PruneQueue(LONGLONG t)
             else
                 pKeptHead = p;
             pLast = p;
+            kept++;
         } else {
-            FreeQueuedSample(p);
+            m_Records.Recycle(p);
         }
         p = pNext;
     }
     m_pQueue = pKeptHead;
+    m_pQueueTail = pLast;
+    m_QueueLength = kept;
+    m_ppPending = &m_pQueue;
     return pLast;
+}
+
+void CKestrin::AppendQueued(QueuedSample *pRecord)
+{
+    if (m_pQueueTail)
+        m_pQueueTail->next = pRecord;
+    else
+        m_pQueue = pRecord;
+    m_pQueueTail = pRecord;
+    m_QueueLength++;
 }
 
 // Video enters the queue only from a key frame on, so any queued video record
@@ -226,18 +241,25 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
     // its own).
     bool handled = false;
     if (m_State >= 0 && !isAudio) {
-        for (QueuedSample *a = m_pQueue; a; a = a->next) {
-            if (!a->isAudio || a->written)
-                continue;
-            // (The difference of two signed times, taken unsigned, cannot overflow.)
-            bool otherClock = a->startTime >= t && m_State > 0 &&
-                              static_cast<ULONGLONG>(a->startTime) - static_cast<ULONGLONG>(t) > kOtherClock;
-            if (a->startTime >= t && !otherClock)
-                continue;
-            if (m_State == 0)
-                a->written = 1; // older than the file's first video sample
-            else
-                WriteQueued(a);
+        // The records before m_ppPending are done with; the scan starts there and
+        // moves it past the records it finishes at the front.
+        bool front = true;
+        for (QueuedSample **pp = m_ppPending; *pp; pp = &(*pp)->next) {
+            QueuedSample *a = *pp;
+            if (a->isAudio && !a->written) {
+                // (The difference of two signed times, taken unsigned, cannot overflow.)
+                bool otherClock = a->startTime >= t && m_State > 0 &&
+                                  static_cast<ULONGLONG>(a->startTime) - static_cast<ULONGLONG>(t) > kOtherClock;
+                if (a->startTime < t || otherClock) {
+                    if (m_State == 0)
+                        a->written = 1; // older than the file's first video sample
+                    else
+                        WriteQueued(a);
+                }
+            }
+            front = front && (!a->isAudio || a->written);
+            if (front)
+                m_ppPending = &a->next;
         }
         BYTE *pData = nullptr;
         ULONG length = SampleBytes(pSample, &pData);
@@ -281,25 +303,12 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
     if (!isAudio && pSample->IsSyncPoint() == S_OK) {
         if (notWriting)
             m_pFilter->PostGraphEvent(EC_KESTRIN_QUEUE_LENGTH, 1, 0);
-        QueuedSample *pLast = PruneQueue(t);
-        if (pLast)
-            pLast->next = pRecord;
-        else
-            m_pQueue = pRecord;
+        PruneQueue(t);
+        AppendQueued(pRecord);
         return S_OK;
     }
-    if (!m_pQueue) {
-        m_pQueue = pRecord;
-        return S_OK;
-    }
-    LONG count = 1;
-    QueuedSample *pTail = m_pQueue;
-    while (pTail->next) {
-        pTail = pTail->next;
-        count++;
-    }
-    if (notWriting)
-        m_pFilter->PostGraphEvent(EC_KESTRIN_QUEUE_LENGTH, count, 0);
-    pTail->next = pRecord;
+    if (m_pQueue && notWriting)
+        m_pFilter->PostGraphEvent(EC_KESTRIN_QUEUE_LENGTH, m_QueueLength, 0);
+    AppendQueued(pRecord);
     return S_OK;
 }

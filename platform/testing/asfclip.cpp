@@ -143,7 +143,7 @@ FileReading ReadWithOtherReaders(const std::string &path, size_t streams)
     std::string line;
     while (std::getline(lines, line)) {
         if (line.rfind("nb_read_packets=", 0) == 0)
-            reading.packets.push_back(std::stol(line.substr(16)));
+            reading.packets.push_back(line == "nb_read_packets=N/A" ? 0 : std::stol(line.substr(16))); // N/A: no packet
         else if (line.rfind("duration=", 0) == 0 && line != "duration=N/A")
             reading.seconds = std::stod(line.substr(9));
         else

@@ -37,7 +37,7 @@ constexpr int64_t kMaxFileTimeMs = INT32_MAX - 60 * 1000;
 } // namespace
 
 AsfMuxer::AsfMuxer(AVFormatContext *ctx, size_t streams)
-    : m_ctx(ctx), m_timeline(streams, kMaxFileTimeMs), m_tally(streams)
+    : m_ctx(ctx), m_packet(av_packet_alloc()), m_timeline(streams, kMaxFileTimeMs), m_tally(streams)
 {
 }
 
@@ -55,6 +55,10 @@ HRESULT AsfMuxer::Create(AVIOContext *io, const std::vector<StreamInfo> &streams
     std::unique_ptr<AsfMuxer> muxer(new (std::nothrow) AsfMuxer(ctx, streams.size()));
     if (!muxer) {
         avformat_free_context(ctx);
+        return E_OUTOFMEMORY;
+    }
+    if (!muxer->m_packet) {
+        muxer->m_finished = true;
         return E_OUTOFMEMORY;
     }
     ctx->pb = io;
@@ -86,10 +90,17 @@ AsfMuxer::~AsfMuxer()
     // The file is not the muxer's: it is only detached, never closed here.
     m_ctx->pb = nullptr;
     avformat_free_context(m_ctx);
+    av_packet_free(&m_packet);
 }
 
-HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, QWORD duration, bool cleanPoint)
+HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, QWORD duration, bool cleanPoint,
+                        AVBufferRef *shared)
 {
+    // The shared buffer is this call's to let go of, whatever happens to the sample.
+    struct Owned {
+        AVBufferRef *ref;
+        ~Owned() { av_buffer_unref(&ref); }
+    } owned{shared};
     if (m_finished)
         return NS_E_INVALID_REQUEST;
     if (index >= m_ctx->nb_streams || (size && !data))
@@ -107,23 +118,27 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
     if (ts > kMaxFileTimeMs)
         return E_INVALIDARG; // a file of more than 24 days
 
-    AVPacket *pkt = av_packet_alloc();
-    if (!pkt)
-        return E_OUTOFMEMORY;
-    int err = av_new_packet(pkt, static_cast<int>(size));
-    if (err < 0) {
-        av_packet_free(&pkt);
-        return HResultFromAVError(err);
+    AVPacket *pkt = m_packet;
+    if (owned.ref) {
+        pkt->buf = owned.ref;
+        owned.ref = nullptr;
+        pkt->data = const_cast<BYTE *>(data);
+        pkt->size = static_cast<int>(size);
+    } else {
+        int err = av_new_packet(pkt, static_cast<int>(size));
+        if (err < 0)
+            return HResultFromAVError(err);
+        if (size)
+            memcpy(pkt->data, data, size);
     }
-    if (size)
-        memcpy(pkt->data, data, size);
     pkt->stream_index = static_cast<int>(index);
     pkt->pts = pkt->dts = ts;
     pkt->duration = length;
     if (cleanPoint)
         pkt->flags |= AV_PKT_FLAG_KEY;
-    err = av_interleaved_write_frame(m_ctx, pkt);
-    av_packet_free(&pkt);
+    // The muxer takes the packet's reference over and leaves it empty.
+    int err = av_interleaved_write_frame(m_ctx, pkt);
+    av_packet_unref(pkt);
     if (err < 0)
         return HResultFromAVError(err);
     Tally &tally = m_tally[index];

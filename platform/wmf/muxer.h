@@ -10,8 +10,10 @@
 #include "streamconfig.h"
 #include "timeline.h"
 
+struct AVBufferRef;
 struct AVFormatContext;
 struct AVIOContext;
+struct AVPacket;
 
 namespace twwmf {
 
@@ -30,8 +32,11 @@ public:
     // One sample of the stream at index, its time and duration in 100 ns units.
     // The file's time line (see Timeline) keeps every stream's times rising and
     // turns a jump of the source's clock into a short gap, so no sample is
-    // refused for its time.
-    HRESULT Write(size_t index, const BYTE *data, DWORD size, QWORD time, QWORD duration, bool cleanPoint);
+    // refused for its time. With `shared`, a reference to a buffer holding the
+    // size bytes at data followed by zeroed padding, the packet takes that
+    // reference over and the bytes are not copied; Write always consumes it.
+    HRESULT Write(size_t index, const BYTE *data, DWORD size, QWORD time, QWORD duration, bool cleanPoint,
+                  AVBufferRef *shared = nullptr);
     // Hands every sample still held for interleaving to the file.
     HRESULT Flush();
     // Writes the rest of the file: held samples, index, final header.
@@ -51,6 +56,7 @@ private:
     };
 
     AVFormatContext *m_ctx;
+    AVPacket *m_packet; // reused for every sample; empty between writes
     Timeline m_timeline; // file times in ms, the streams' time base
     std::vector<Tally> m_tally; // per stream
     bool m_finished = false;

@@ -298,9 +298,12 @@ HRESULT Writer::WriteLocked(size_t streamIndex, QWORD time, QWORD duration, DWOR
     HRESULT hr = pSample->GetBufferAndLength(&data, &length);
     if (FAILED(hr))
         return hr;
+    // A buffer of the writer's own reaches the files without a copy.
+    auto *own = dynamic_cast<SampleBuffer *>(pSample);
     HRESULT result = S_OK;
     for (Output &out : m_outputs) {
-        hr = out.muxer->Write(streamIndex, data, length, time, duration, (flags & WM_SF_CLEANPOINT) != 0);
+        AVBufferRef *shared = own ? own->Share() : nullptr;
+        hr = out.muxer->Write(streamIndex, data, length, time, duration, (flags & WM_SF_CLEANPOINT) != 0, shared);
         if (SUCCEEDED(result) && FAILED(hr))
             result = hr;
     }

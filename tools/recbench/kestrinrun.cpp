@@ -1,5 +1,4 @@
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -137,23 +136,28 @@ std::u16string Wide(const std::string &text)
     return wide;
 }
 
-// Delivers packets through their pins: those of one kind, taking turns with the
-// other thread, or (kind -1) all of them from this thread alone.
-void Stream(const BenchClip &clip, Turns &turns, IMemInputPin *videoPin, IMemInputPin *audioPin, int kind,
-            size_t maxSize, std::atomic<int> &failures)
+// A committed allocator of samples as large as the clip's largest packet, or null.
+IMemAllocator *NewAllocator(size_t maxSize)
 {
-    CoInitialize(nullptr);
     IMemAllocator *allocator = nullptr;
     if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                reinterpret_cast<void **>(&allocator)))) {
-        fprintf(stderr, "recbench: no memory allocator\n");
-        failures++;
-        CoUninitialize();
-        return;
-    }
+                                reinterpret_cast<void **>(&allocator))))
+        return nullptr;
     ALLOCATOR_PROPERTIES want{4, static_cast<LONG>(maxSize), 1, 0}, got{};
-    allocator->SetProperties(&want, &got);
-    allocator->Commit();
+    if (FAILED(allocator->SetProperties(&want, &got)) || FAILED(allocator->Commit())) {
+        allocator->Release();
+        return nullptr;
+    }
+    return allocator;
+}
+
+// Delivers packets through their pins, in samples of the allocator: those of one
+// kind, taking turns with the other thread, or (kind -1) all of them from this
+// thread alone.
+void Stream(const BenchClip &clip, Turns &turns, IMemInputPin *videoPin, IMemInputPin *audioPin, int kind,
+            IMemAllocator *allocator, std::atomic<int> &failures)
+{
+    CoInitialize(nullptr);
     const bool alone = kind < 0;
     for (long i; (i = alone ? turns.Next() : turns.Wait(kind == 1)) >= 0; turns.Done()) {
         const BenchPacket &p = clip.packets[static_cast<size_t>(i)];
@@ -179,14 +183,13 @@ void Stream(const BenchClip &clip, Turns &turns, IMemInputPin *videoPin, IMemInp
         }
         sample->Release();
     }
-    allocator->Decommit();
-    allocator->Release();
     CoUninitialize();
 }
 
 } // namespace
 
-double RunKestrin(const BenchClip &clip, const std::string &outPath, int repeat, bool twoThreads, std::string &error)
+RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repeat, bool twoThreads,
+                    std::string &error)
 {
     CoInitialize(nullptr);
     IBaseFilter *filter = nullptr;
@@ -195,8 +198,10 @@ double RunKestrin(const BenchClip &clip, const std::string &outPath, int repeat,
     IPin *videoPin = nullptr, *audioPin = nullptr;
     IMemInputPin *videoInput = nullptr, *audioInput = nullptr;
     IWMProfile *profile = nullptr;
+    // One allocator per delivering thread, set up before the clock starts.
+    IMemAllocator *allocators[2] = {};
     CountingGraph graph;
-    double seconds = -1;
+    RunTimes times;
     size_t maxSize = 1;
     for (const BenchPacket &p : clip.packets)
         maxSize = std::max(maxSize, p.data.size());
@@ -216,34 +221,41 @@ double RunKestrin(const BenchClip &clip, const std::string &outPath, int repeat,
         error = "cannot build a profile of " + clip.path;
     else if (FAILED(kestrin->set_Profile(profile)) || FAILED(filter->Run(0)))
         error = "the filter refused the profile or the run";
+    else if (!(allocators[0] = NewAllocator(maxSize)) || !(allocators[1] = NewAllocator(maxSize)))
+        error = "no memory allocator";
     else {
         std::atomic<int> failures{0};
-        auto begin = std::chrono::steady_clock::now();
         for (int r = 0; r < repeat && !failures; r++) {
+            RunClock clock;
             std::u16string name = Wide(outPath);
             sink->SetFileName(name.c_str(), nullptr);
             Turns turns(clip);
             if (twoThreads) {
-                std::thread video(Stream, std::cref(clip), std::ref(turns), videoInput, audioInput, 1, maxSize,
-                                  std::ref(failures));
-                std::thread audio(Stream, std::cref(clip), std::ref(turns), videoInput, audioInput, 0, maxSize,
-                                  std::ref(failures));
+                std::thread video(Stream, std::cref(clip), std::ref(turns), videoInput, audioInput, 1,
+                                  allocators[0], std::ref(failures));
+                std::thread audio(Stream, std::cref(clip), std::ref(turns), videoInput, audioInput, 0,
+                                  allocators[1], std::ref(failures));
                 video.join();
                 audio.join();
             } else {
-                Stream(clip, turns, videoInput, audioInput, -1, maxSize, failures);
+                Stream(clip, turns, videoInput, audioInput, -1, allocators[0], failures);
             }
             sink->SetFileName(nullptr, nullptr);
             // The next pass starts its stream time afresh, as a newly opened stream does.
             filter->Stop();
             filter->Run(0);
+            times.Add(clock.Stop());
         }
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         filter->Stop();
         if (failures)
-            error = std::to_string(failures.load()) + " samples were not accepted", seconds = -1;
+            error = std::to_string(failures.load()) + " samples were not accepted", times.wall = -1;
         else if (graph.videoWritten <= 0)
-            error = "no video sample was written", seconds = -1;
+            error = "no video sample was written", times.wall = -1;
+    }
+    for (IMemAllocator *&allocator : allocators) {
+        if (allocator)
+            allocator->Decommit();
+        Release(allocator);
     }
     Release(profile);
     Release(videoInput);
@@ -256,5 +268,5 @@ double RunKestrin(const BenchClip &clip, const std::string &outPath, int repeat,
     Release(kestrin);
     Release(filter);
     CoUninitialize();
-    return seconds;
+    return times;
 }

@@ -1,7 +1,10 @@
 // recbench: feeds the samples of a clip through the Kestrin filter's two pins
-// into a recording as fast as the filter takes them, and compares wall time,
-// throughput and peak memory with a libavformat remux of the same packets.
-// Each way runs in a child process of its own, so that peak memory is its own.
+// into a recording as fast as the filter takes them, and compares CPU time, wall
+// time, throughput and peak memory with a libavformat remux of the same packets.
+// Each way runs in a child process of its own, so that peak memory is its own;
+// the ways take turns for a number of runs and the medians are shown, so that a
+// machine busy with other work shows less in the figures.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,11 +24,12 @@ extern char **environ;
 namespace {
 
 const char kUsage[] =
-    "usage: recbench [--clip FILE.asf] [--seconds N] [--size WxH] [--repeat N] [--keep DIR]\n"
+    "usage: recbench [--clip FILE.asf] [--seconds N] [--size WxH] [--repeat N] [--runs N] [--keep DIR]\n"
     "  --clip FILE   clip to record (default: one made with clipmaker)\n"
     "  --seconds N   length of the clip made (default 60)\n"
     "  --size WxH    picture size of the clip made (default 640x480)\n"
-    "  --repeat N    recordings per way (default 5)\n"
+    "  --repeat N    recordings per run (default 5)\n"
+    "  --runs N      runs per way, taking turns; the medians are shown (default 3)\n"
     "  --keep DIR    work directory, kept afterwards (default: a temporary one, removed)\n";
 
 std::string ExecutableDir()
@@ -70,7 +75,8 @@ int Run(const std::vector<std::string> &args, std::string &out)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Child: one way, printing "seconds bytes peakKiB" on its last line.
+// Child: one way, printing "wall user system minCpu bytes peakKiB clipSeconds
+// packets" on its last line.
 int RunChild(const std::string &mode, const std::string &clipPath, const std::string &outPath, int repeat)
 {
     BenchClip clip;
@@ -79,23 +85,24 @@ int RunChild(const std::string &mode, const std::string &clipPath, const std::st
         fprintf(stderr, "recbench: %s\n", error.c_str());
         return 1;
     }
-    double seconds = mode == "remux" ? RunRemux(clip, outPath, repeat, error)
-                                     : RunKestrin(clip, outPath, repeat, mode == "kestrin", error);
-    if (seconds < 0) {
+    RunTimes t = mode == "remux" ? RunRemux(clip, outPath, repeat, error)
+                                 : RunKestrin(clip, outPath, repeat, mode == "kestrin", error);
+    if (t.wall < 0) {
         fprintf(stderr, "recbench (%s): %s\n", mode.c_str(), error.c_str());
         return 1;
     }
-    printf("RESULT %.6f %llu %ld %.3f %zu\n", seconds, static_cast<unsigned long long>(clip.bytes) * repeat,
-           PeakMemoryKiB(), clip.seconds, clip.packets.size());
+    printf("RESULT %.6f %.6f %.6f %.6f %llu %ld %.3f %zu\n", t.wall, t.user, t.system, t.minCpu,
+           static_cast<unsigned long long>(clip.bytes) * repeat, PeakMemoryKiB(), clip.seconds, clip.packets.size());
     return 0;
 }
 
 struct Figures {
-    double seconds = 0;
+    double wall = 0, user = 0, system = 0, minCpu = 0;
     unsigned long long bytes = 0;
     long peakKiB = 0;
     double clipSeconds = 0;
     size_t packets = 0;
+    double Cpu() const { return user + system; }
 };
 
 bool Measure(const std::string &self, const std::string &mode, const std::string &clip, const std::string &out,
@@ -106,8 +113,36 @@ bool Measure(const std::string &self, const std::string &mode, const std::string
     const char *line = strstr(output.c_str(), "RESULT ");
     if (rc != 0 || !line)
         return false;
-    return sscanf(line, "RESULT %lf %llu %ld %lf %zu", &f.seconds, &f.bytes, &f.peakKiB, &f.clipSeconds,
-                  &f.packets) == 5;
+    return sscanf(line, "RESULT %lf %lf %lf %lf %llu %ld %lf %zu", &f.wall, &f.user, &f.system, &f.minCpu, &f.bytes,
+                  &f.peakKiB, &f.clipSeconds, &f.packets) == 8;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The median of each time over the runs of one way; the least CPU time of one
+// recording and the highest peak memory over all.
+Figures Medians(const std::vector<Figures> &runs)
+{
+    Figures m = runs.front();
+    auto median = [&](double Figures::*field) {
+        std::vector<double> values;
+        for (const Figures &f : runs)
+            values.push_back(f.*field);
+        return Median(values);
+    };
+    m.wall = median(&Figures::wall);
+    m.user = median(&Figures::user);
+    m.system = median(&Figures::system);
+    for (const Figures &f : runs) {
+        m.peakKiB = std::max(m.peakKiB, f.peakKiB);
+        m.minCpu = std::min(m.minCpu, f.minCpu);
+    }
+    return m;
 }
 
 } // namespace
@@ -118,7 +153,7 @@ int main(int argc, char **argv)
         return RunChild(argv[2], argv[3], argv[4], atoi(argv[5]));
 
     std::string clip, keep, size = "640x480";
-    int seconds = 60, repeat = 5;
+    int seconds = 60, repeat = 5, runs = 3;
     for (int i = 1; i < argc; i++) {
         std::string opt = argv[i];
         if (opt == "--help" || opt == "-h") {
@@ -138,6 +173,8 @@ int main(int argc, char **argv)
             size = value;
         else if (opt == "--repeat")
             repeat = atoi(value.c_str());
+        else if (opt == "--runs")
+            runs = atoi(value.c_str());
         else if (opt == "--keep")
             keep = value;
         else {
@@ -145,8 +182,8 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    if (seconds <= 0 || repeat <= 0) {
-        fprintf(stderr, "recbench: --seconds and --repeat want numbers above 0\n");
+    if (seconds <= 0 || repeat <= 0 || runs <= 0) {
+        fprintf(stderr, "recbench: --seconds, --repeat and --runs want numbers above 0\n");
         return 2;
     }
     if (!clip.empty()) {
@@ -165,7 +202,17 @@ int main(int argc, char **argv)
             return 1;
         }
         dir = tmpl;
+    } else {
+        mkdir(dir.c_str(), 0777);
     }
+    // A recording the filter cannot create would end in a warning box that nobody
+    // answers: the work directory must take files before the runs start.
+    FILE *probe = fopen((dir + "/kestrin.asf").c_str(), "wb");
+    if (!probe) {
+        fprintf(stderr, "recbench: cannot write files in %s\n", dir.c_str());
+        return 1;
+    }
+    fclose(probe);
     // The temporary work directory goes on every way out.
     auto cleanUp = [&] {
         if (keep.empty()) {
@@ -188,33 +235,46 @@ int main(int argc, char **argv)
     }
 
     std::string self = bin + "/recbench";
-    Figures k, k1, r;
-    const char *failed = nullptr;
-    if (!Measure(self, "kestrin", clip, dir + "/kestrin.asf", repeat, k))
-        failed = "Kestrin (two threads)";
-    else if (!Measure(self, "kestrin1", clip, dir + "/kestrin1.asf", repeat, k1))
-        failed = "Kestrin (one thread)";
-    else if (!Measure(self, "remux", clip, dir + "/remux.asf", repeat, r))
-        failed = "remux";
-    if (failed) {
-        fprintf(stderr, "recbench: the %s run failed\n", failed);
-        cleanUp();
-        return 1;
+    struct Way {
+        const char *mode, *name, *file;
+        std::vector<Figures> runs;
+    } ways[] = {{"kestrin", "Kestrin, pin threads", "/kestrin.asf", {}},
+                {"kestrin1", "Kestrin, one thread", "/kestrin1.asf", {}},
+                {"remux", "libavformat remux (copy)", "/remux.asf", {}}};
+    for (int run = 0; run < runs; run++) {
+        fprintf(stderr, "recbench: run %d of %d\r", run + 1, runs);
+        for (Way &way : ways) {
+            Figures f;
+            if (!Measure(self, way.mode, clip, dir + way.file, repeat, f)) {
+                fprintf(stderr, "recbench: the %s run failed\n", way.name);
+                cleanUp();
+                return 1;
+            }
+            way.runs.push_back(f);
+        }
     }
+    fprintf(stderr, "\n");
+    const Figures k = Medians(ways[0].runs), k1 = Medians(ways[1].runs), r = Medians(ways[2].runs);
 
-    printf("clip: %s, %.1f s, %zu packets, %.2f MB; %d recordings each\n", clip.c_str(), k.clipSeconds, k.packets,
-           k.bytes / 1e6 / repeat, repeat);
-    printf("%-28s %10s %10s %12s %14s\n", "", "wall s", "MB/s", "peak MiB", "x real time");
-    auto row = [&](const char *name, const Figures &f) {
-        printf("%-28s %10.3f %10.1f %12.1f %14.0f\n", name, f.seconds, f.bytes / 1e6 / f.seconds, f.peakKiB / 1024.0,
-               f.clipSeconds * repeat / f.seconds);
-    };
-    row("Kestrin, pin threads", k);
-    row("Kestrin, one thread", k1);
-    row("libavformat remux (copy)", r);
-    printf("ratio Kestrin / remux: wall time %.2f (one thread %.2f), peak memory %.2f\n", k.seconds / r.seconds,
-           k1.seconds / r.seconds, static_cast<double>(k.peakKiB) / static_cast<double>(r.peakKiB));
-    printf("(pin threads: a video and an audio thread take turns in file order, one hand-over per change of kind)\n");
+    printf("clip: %s, %.1f s, %zu packets, %.2f MB\n", clip.c_str(), k.clipSeconds, k.packets, k.bytes / 1e6 / repeat);
+    printf("%d recordings per run, %d run%s per way taking turns: medians of the runs\n", repeat, runs,
+           runs == 1 ? "" : "s");
+    printf("%-26s %8s %8s %8s %12s %9s %9s %9s %12s\n", "", "CPU s", "user s", "system s", "least CPU ms",
+           "wall s", "MB/s", "peak MiB", "x real time");
+    for (size_t i = 0; i < 3; i++) {
+        const Figures &f = i == 0 ? k : i == 1 ? k1 : r;
+        printf("%-26s %8.3f %8.3f %8.3f %12.2f %9.3f %9.1f %9.1f %12.0f\n", ways[i].name, f.Cpu(), f.user, f.system,
+               f.minCpu * 1000, f.wall, f.bytes / 1e6 / f.wall, f.peakKiB / 1024.0, f.clipSeconds * repeat / f.wall);
+    }
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    for (const Figures *f : {&k1, &k})
+        printf("ratio %s / remux: CPU %.2f, least CPU of a recording %.2f, wall %.2f, peak memory %.2f\n",
+               f == &k1 ? "Kestrin, one thread" : "Kestrin, pin threads", ratio(f->Cpu(), r.Cpu()),
+               ratio(f->minCpu, r.minCpu), ratio(f->wall, r.wall),
+               ratio(static_cast<double>(f->peakKiB), static_cast<double>(r.peakKiB)));
+    printf("(pin threads: a video and an audio thread take turns in file order, one hand-over per change of kind.\n"
+           " CPU: user plus system time of every thread, the sum over the recordings of a run; least CPU: that of\n"
+           " the cheapest single recording of all runs, which other work on the machine raises least)\n");
     cleanUp();
     return 0;
 }

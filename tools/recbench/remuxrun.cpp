@@ -1,5 +1,3 @@
-#include <chrono>
-
 #include "runs.h"
 
 extern "C" {
@@ -60,20 +58,24 @@ bool RemuxOnce(const AVFormatContext *in, const BenchClip &clip, const std::stri
 
 } // namespace
 
-double RunRemux(const BenchClip &clip, const std::string &outPath, int repeat, std::string &error)
+RunTimes RunRemux(const BenchClip &clip, const std::string &outPath, int repeat, std::string &error)
 {
     AVFormatContext *in = nullptr;
     if (avformat_open_input(&in, clip.path.c_str(), nullptr, nullptr) < 0 ||
         avformat_find_stream_info(in, nullptr) < 0) {
         error = "cannot open " + clip.path;
         avformat_close_input(&in);
-        return -1;
+        return RunTimes{};
     }
-    auto begin = std::chrono::steady_clock::now();
+    RunTimes times;
     bool ok = true;
-    for (int r = 0; r < repeat && ok; r++)
+    for (int r = 0; r < repeat && ok; r++) {
+        RunClock clock;
         ok = RemuxOnce(in, clip, outPath, error);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        times.Add(clock.Stop());
+    }
     avformat_close_input(&in);
-    return ok ? seconds : -1;
+    if (!ok)
+        times.wall = -1;
+    return times;
 }
