@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs (Debian packages), builds everything into build/,
-# then runs the demo. Safe to run again: installed packages and a configured build
-# are reused.
+# then runs the demo (tools/demo.sh: Tarnwick plays a live broadcast from the stream
+# server and records five seconds of it). Safe to run again: installed packages and
+# a configured build are reused.
 #   tools/setup.sh            install, build, run the demo
 #   tools/setup.sh --no-demo  install and build only
 set -euo pipefail
@@ -33,9 +34,15 @@ fi
 
 echo "==> Configuring and building in build/"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" || {
+  echo "setup: the build failed (see the compiler's messages above); fix it and run tools/setup.sh again" >&2
+  exit 1
+}
 
 if [ "$run_demo" -eq 1 ]; then
-  echo "==> Running the demo"
-  tools/demo.sh
+  echo "==> Running the demo (tools/demo.sh; tools/setup.sh --no-demo skips it)"
+  tools/demo.sh || {
+    echo "setup: everything is installed and built, but the demo failed (see above); run tools/demo.sh to try it again" >&2
+    exit 1
+  }
 fi

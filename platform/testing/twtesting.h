@@ -65,6 +65,7 @@ public:
     BackgroundProcess &operator=(const BackgroundProcess &) = delete;
     bool running();
     int stop(); // exit status as RunProcess reports it
+    int pid() const { return m_pid; } // -1 once it has ended
 
 private:
     int m_pid = -1;

@@ -1,5 +1,5 @@
 // The recorder's own routines in this process: the error box, clip names, the
-// window's size limit and the size items.
+// window's size limit and the size items, the recording file names.
 #include "recorder.h"
 #include <twgui/testing.h>
 #include "automation/uiactions.h"
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -114,6 +115,96 @@ TEST(MainWindow, CannotBeMadeSmallerThan200By120AndSizeItemsCheckOneAtATime)
     while (GetMessageA(&m, NULL, 0, 0))
         DispatchMessageA(&m);
     g_hWndApp = NULL;
+}
+
+// The recording filter's file sink as the recorder sees it: the names it is given.
+class SinkDouble : public IBaseFilter, public IFileSinkFilter {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (riid == IID_IFileSinkFilter)
+            *ppv = static_cast<IFileSinkFilter *>(this);
+        else if (riid == IID_IUnknown || riid == IID_IBaseFilter)
+            *ppv = static_cast<IBaseFilter *>(this);
+        else
+            return *ppv = nullptr, E_NOINTERFACE;
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetClassID(CLSID *) override { return E_NOTIMPL; }
+    STDMETHODIMP Stop() override { return E_NOTIMPL; }
+    STDMETHODIMP Pause() override { return E_NOTIMPL; }
+    STDMETHODIMP Run(REFERENCE_TIME) override { return E_NOTIMPL; }
+    STDMETHODIMP GetState(DWORD, FILTER_STATE *) override { return E_NOTIMPL; }
+    STDMETHODIMP SetSyncSource(IReferenceClock *) override { return E_NOTIMPL; }
+    STDMETHODIMP GetSyncSource(IReferenceClock **) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumPins(IEnumPins **) override { return E_NOTIMPL; }
+    STDMETHODIMP FindPin(LPCWSTR, IPin **) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryFilterInfo(FILTER_INFO *) override { return E_NOTIMPL; }
+    STDMETHODIMP JoinFilterGraph(IFilterGraph *, LPCWSTR) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryVendorInfo(LPWSTR *) override { return E_NOTIMPL; }
+    STDMETHODIMP SetFileName(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *) override
+    {
+        std::string name = "<none>";
+        if (pszFileName != nullptr) {
+            char sz[TEXT_BUFFER_SIZE];
+            WideCharToMultiByte(CP_ACP, 0, pszFileName, -1, sz, sizeof sz, NULL, NULL);
+            name = sz;
+        }
+        m_names.push_back(name);
+        return m_result;
+    }
+    STDMETHODIMP GetCurFile(LPOLESTR *, AM_MEDIA_TYPE *) override { return E_NOTIMPL; }
+    std::vector<std::string> m_names;
+    HRESULT m_result = S_OK;
+};
+
+// Recording files are named after the directory, the clip and the local time; a
+// second start within the same second is refused, and a refused name leaves the
+// recording off without a box.
+TEST(ToggleRecording, OneFileASecondNamedAfterTheClipAndTheTime)
+{
+    twgui::test::TakeMessageBoxes();
+    SinkDouble sink;
+    pKestrin = &sink;
+    g_bCanRecord = true;
+    g_bRecording = false;
+    g_State = Playing;
+    g_tLastRecordingStart = 0;
+    lstrcpynA(g_szSaveDirectory, "/rec", TEXT_BUFFER_SIZE);
+    lstrcpynA(g_szClipName, "news", TEXT_BUFFER_SIZE);
+
+    ASSERT_EQ(ToggleRecording(), S_OK);
+    EXPECT_TRUE(g_bRecording);
+    ASSERT_EQ(sink.m_names.size(), 1u);
+    time_t started = g_tLastRecordingStart;
+    char szStamp[32];
+    strftime(szStamp, sizeof szStamp, "%Y%m%d_%H%M%S", localtime(&started));
+    EXPECT_EQ(sink.m_names[0], std::string("/rec\\news_") + szStamp + ".asf");
+
+    ASSERT_EQ(ToggleRecording(), S_OK);
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_EQ(sink.m_names.back(), "<none>");
+    // Within the second of the last start nothing starts.
+    g_tLastRecordingStart = time(NULL);
+    size_t calls = sink.m_names.size();
+    EXPECT_EQ(ToggleRecording(), S_OK);
+    if (time(NULL) == g_tLastRecordingStart) {
+        EXPECT_FALSE(g_bRecording);
+        EXPECT_EQ(sink.m_names.size(), calls);
+    }
+    // A second later it does; a name the filter refuses leaves recording off.
+    g_bRecording = false;
+    g_tLastRecordingStart = time(NULL) - 5;
+    sink.m_result = E_FAIL;
+    EXPECT_EQ(ToggleRecording(), E_FAIL);
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_NE(sink.m_names.back(), "<none>");
+    EXPECT_TRUE(twgui::test::TakeMessageBoxes().empty());
+    pKestrin = nullptr;
+    g_bCanRecord = false;
+    g_State = NoClip;
 }
 
 } // namespace

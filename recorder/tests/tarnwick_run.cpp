@@ -56,14 +56,15 @@ std::string TarnwickRun::Setting(const std::string &name)
     return "<absent>";
 }
 
-int TarnwickRun::Run(const std::string &script, const std::string &url, int guardSeconds)
+int TarnwickRun::Run(const std::string &script, const std::string &url, int guardSeconds,
+                     const std::string &guardSignal)
 {
     twtest::WriteFile(m_dir.file("script.txt"), script);
     std::remove(m_dir.file("ui.log").c_str());
     twtest::ScopedEnv scriptEnv("TARNWICK_UI_SCRIPT", m_dir.file("script.txt").c_str());
     twtest::ScopedEnv logEnv("TARNWICK_UI_LOG", m_dir.file("ui.log").c_str());
     // The guard only ends a run that hangs; a sound run ends long before it.
-    std::vector<std::string> argv{"/usr/bin/timeout", "-k", "5", std::to_string(guardSeconds),
+    std::vector<std::string> argv{"/usr/bin/timeout", "-s", guardSignal, "-k", "5", std::to_string(guardSeconds),
                                   twtest::BinPath("Tarnwick")};
     if (!url.empty())
         argv.push_back(url);

@@ -55,8 +55,10 @@ protected:
     std::string Setting(const std::string &name);
 
     // Runs the launcher with the URL (none when empty) and the script; returns its
-    // exit code, a time-out guard's 124 or a killing signal's negative number.
-    int Run(const std::string &script, const std::string &url, int guardSeconds = 120);
+    // exit code, or the guard's: 124 when it ended the run with SIGTERM, 137 with
+    // `guardSignal` KILL.
+    int Run(const std::string &script, const std::string &url, int guardSeconds = 120,
+            const std::string &guardSignal = "TERM");
     bool Logged(const std::string &line) const { return m_log.find(line + "\n") != std::string::npos; }
     // The message boxes of the run, their lines of the UI log.
     std::vector<std::string> Boxes() const;

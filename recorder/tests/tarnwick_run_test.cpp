@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <sstream>
 
 namespace {
 
@@ -157,15 +158,10 @@ TEST_F(TarnwickRun, StopCloseRestartAndExitWhileRecordingEachLeaveAFinishedFile)
     EXPECT_NE(m_log.find("menu\t40005\t&Close\\tC\tgrayed"), std::string::npos) << m_log;
     auto files = Recordings();
     ASSERT_EQ(files.size(), 4u) << m_log;
-    for (size_t i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(files[i]);
-        EXPECT_TRUE(NamedAfterClip(files[i], "live"));
-        // The recording started while stopped begins as the stream comes back,
-        // possibly before its first key frame, which the recording filter keeps.
-        if (i == 1)
-            EXPECT_EQ(wmftest::ReadWithOtherReaders(files[i], 2).problems, "");
-        else
-            ExpectRunOfServedStream(files[i], 1.5);
+    for (const std::string &file : files) {
+        SCOPED_TRACE(file);
+        EXPECT_TRUE(NamedAfterClip(file, "live"));
+        ExpectRunOfServedStream(file, 1.5);
     }
 }
 
@@ -364,6 +360,85 @@ TEST_F(TarnwickRun, OnDemandClipPausesEndsTheRecordingAtItsEndAndRewinds)
         auto fromStart =
             wmftest::StreamPackets(second, second.streams[0].isVideo ? second.streams[0].id : second.streams[1].id);
         EXPECT_EQ(RunStart(served, fromStart), 0);
+    }
+}
+
+// The server drops every connection two seconds after it began: the source
+// reconnects a few times, then gives up; the recording ends with the stream, in
+// a finished file, and the program goes on without hanging.
+TEST_F(TarnwickRun, DroppedBroadcastEndsTheRecordingWithAFinishedFile)
+{
+    auto server = Serve({"--live", "clip.asf", "--drop-after", "2"});
+    ASSERT_TRUE(server->Ok()) << server->Log();
+    int code = Run("wait \"live [Demo]\" 20000\n"
+                   "key R\n"
+                   "sleep 15000\n"
+                   "png \"dropped.png\"\n"
+                   "menustate\n"
+                   "quit\n",
+                   server->Base() + "/live", 60);
+    EXPECT_EQ(code, 0) << m_log;
+    EXPECT_TRUE(Boxes().empty()) << m_log;
+    Shot dropped = Picture("dropped.png");
+    EXPECT_TRUE(ButtonShows(dropped, 54, kRecordReady[0], kRecordReady[1])) << "still recording";
+    auto files = Recordings();
+    ASSERT_EQ(files.size(), 1u) << m_log;
+    wmftest::FileReading reading = wmftest::ReadWithOtherReaders(files[0], 2);
+    EXPECT_EQ(reading.problems, "");
+    ASSERT_EQ(reading.packets.size(), 2u);
+    EXPECT_GT(reading.packets[0], 25);
+    EXPECT_GT(reading.packets[1], 25);
+    EXPECT_GT(reading.seconds, 1.0);
+}
+
+// A recorder killed while recording: what reached the disk stays readable. The
+// file writer hands data to the disk in large blocks, so the packets read are
+// those of the last block written, not every one received before the kill.
+TEST_F(TarnwickRun, KilledWhileRecordingLeavesTheWrittenPacketsReadable)
+{
+    auto server = Serve({"--live", "clip.asf"});
+    ASSERT_TRUE(server->Ok()) << server->Log();
+    int code = Run("wait \"live [Demo]\" 20000\n"
+                   "sleep 4000\n"
+                   "key R\n"
+                   "sleep 60000\n",
+                   server->Base() + "/live", 20, "KILL");
+    // The guard's KILL reaches its own process group too.
+    EXPECT_TRUE(code == 137 || code == -9) << code << "\n" << m_log;
+    auto files = Recordings();
+    ASSERT_EQ(files.size(), 1u) << m_log;
+    twtest::ProcessResult probe = twtest::RunProcess({"/usr/bin/ffprobe", "-v", "error", "-count_packets",
+                                                      "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0",
+                                                      files[0]});
+    EXPECT_EQ(probe.exitCode, 0) << probe.output;
+    std::istringstream counts(probe.output);
+    long video = 0, audio = 0;
+    char comma = 0;
+    counts >> video >> audio;
+    (void)comma;
+    std::cout << "after the kill: " << video << " video and " << audio << " audio packets read, "
+              << twtest::ReadFile(files[0]).size() << " bytes\n";
+    EXPECT_GT(video, 100) << probe.output;
+    EXPECT_GT(audio, 100) << probe.output;
+    // What was read is the served stream's, from a key frame on (the last packet
+    // of each stream may be cut short by the kill).
+    wmftest::Clip source, killed;
+    std::string error;
+    ASSERT_TRUE(wmftest::ReadClip(m_dir.file("clip.asf"), source, error)) << error;
+    ASSERT_TRUE(wmftest::ReadClip(files[0], killed, error)) << error;
+    for (const wmftest::ClipStream &stream : killed.streams) {
+        auto written = wmftest::StreamPackets(killed, stream.id);
+        ASSERT_GT(written.size(), 1u);
+        written.pop_back();
+        for (const wmftest::ClipStream &s : source.streams) {
+            if (s.isVideo == stream.isVideo) {
+                EXPECT_GE(RunStart(wmftest::StreamPackets(source, s.id), written), 0)
+                    << (stream.isVideo ? "video" : "audio");
+            }
+        }
+        if (stream.isVideo) {
+            EXPECT_TRUE(written[0].key);
+        }
     }
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include <QImageReader>
+
 namespace {
 
 constexpr uint32_t kInfoHeaderSize = 40;
@@ -147,4 +149,25 @@ bool WriteIco(const std::string &path, const std::vector<QImage> &images, std::s
     }
     dir.append(data);
     return WriteFile(path, dir, error);
+}
+
+bool ReadIco(const std::string &path, std::vector<QImage> &images, std::string &error)
+{
+    QImageReader reader(QString::fromStdString(path), "ico");
+    images.clear();
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        QImage image;
+        if (reader.jumpToImage(i))
+            image = reader.read();
+        if (image.isNull()) {
+            error = "cannot read image " + std::to_string(i) + " of " + path;
+            return false;
+        }
+        images.push_back(image);
+    }
+    if (images.empty()) {
+        error = "cannot read " + path + ": " + reader.errorString().toStdString();
+        return false;
+    }
+    return true;
 }

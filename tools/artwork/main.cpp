@@ -6,6 +6,11 @@
 //
 // from the source tree; --preview also writes PNG previews (scaled up, and the
 // control bar composed as the recorder paints it) read back from the new files.
+//
+//   artwork --theme-icons resources/tarnwick.ico <dir>
+//
+// writes the program icon as the desktop's icon theme files (<dir>/<N>x<N>/apps/
+// tarnwick.png) and touches nothing in resources/; the build runs it.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,10 +19,12 @@
 #include "artwork.h"
 #include "imagefiles.h"
 #include "preview.h"
+#include "themeicons.h"
 
 namespace {
 
-const char kUsage[] = "usage: artwork <resources dir> [--preview <dir>]\n";
+const char kUsage[] = "usage: artwork <resources dir> [--preview <dir>]\n"
+                       "       artwork --theme-icons <icon file> <dir>\n";
 
 bool WriteArtwork(const std::string &dir, std::string &error)
 {
@@ -33,6 +40,19 @@ bool WriteArtwork(const std::string &dir, std::string &error)
 
 int main(int argc, char **argv)
 {
+    std::string error;
+    if (argc > 1 && strcmp(argv[1], "--theme-icons") == 0) {
+        if (argc != 4) {
+            fputs(kUsage, stderr);
+            return 2;
+        }
+        if (!WriteThemeIcons(argv[2], argv[3], "tarnwick", error)) {
+            fprintf(stderr, "artwork: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
+
     std::string resourceDir, previewDir;
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--preview") == 0 && i + 1 < argc) {
@@ -49,7 +69,6 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    std::string error;
     if (!WriteArtwork(resourceDir, error) || (!previewDir.empty() && !WritePreviews(resourceDir, previewDir, error))) {
         fprintf(stderr, "artwork: %s\n", error.c_str());
         return 1;

@@ -1,10 +1,10 @@
 #include "preview.h"
 
-#include <QImageReader>
 #include <QPainter>
 #include <iterator>
 
 #include "artwork.h"
+#include "imagefiles.h"
 
 namespace {
 
@@ -96,24 +96,9 @@ bool WritePreviews(const std::string &resourceDir, const std::string &previewDir
         return false;
 
     // The icon's images as stored, the small ones 4x on a light and a dark ground.
-    const std::string iconPath = resourceDir + "/tarnwick.ico";
-    QImageReader reader(QString::fromStdString(iconPath));
     std::vector<QImage> icons;
-    for (int i = 0; i < reader.imageCount(); ++i) {
-        if (!reader.jumpToImage(i)) {
-            error = "cannot read image " + std::to_string(i) + " of " + iconPath;
-            return false;
-        }
-        icons.push_back(reader.read());
-        if (icons.back().isNull()) {
-            error = "cannot read image " + std::to_string(i) + " of " + iconPath;
-            return false;
-        }
-    }
-    if (icons.empty()) {
-        error = "cannot read " + iconPath;
+    if (!ReadIco(resourceDir + "/tarnwick.ico", icons, error))
         return false;
-    }
     QImage sheet(4 * (16 + 24 + 32 + 48 + 5 * 8), 2 * 4 * 56, QImage::Format_RGB32);
     sheet.fill(QColor(240, 240, 240));
     QPainter p(&sheet);

@@ -2,8 +2,12 @@
 //   GET /download/start.php       200, header X-App_version, the manifest as the body
 //   GET /download/<Name>.<Ver>    the file; 206 with Content-Range for a Range request
 // Every connection is closed after its response.
+// With --write-manifest FILE it writes the manifest it would serve and ends: an
+// installation's files.ini is the manifest of the directory installed.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -25,7 +29,8 @@ const char kUsage[] =
     "  --manifest-version V     manifest version (default: the launcher's FileVersion)\n"
     "  --version NAME=V         version of one file (default: its version block)\n"
     "  --manifest FILE          serve FILE verbatim as the manifest instead of building one\n"
-    "  --ignore-range           answer 200 with the whole file even to a Range request\n";
+    "  --ignore-range           answer 200 with the whole file even to a Range request\n"
+    "  --write-manifest FILE    write the release's manifest (files.ini) to FILE and exit\n";
 
 struct Options {
     updsrv::ReleaseOptions release;
@@ -33,6 +38,7 @@ struct Options {
     int port = 80;
     std::string portFile;
     std::string manifestFile;
+    std::string writeManifest;
     bool ignoreRange = false;
 };
 
@@ -89,6 +95,9 @@ bool ParseArgs(int argc, char **argv, Options &options, std::string &error)
         } else if (arg == "--manifest") {
             if (!value(options.manifestFile))
                 return false;
+        } else if (arg == "--write-manifest") {
+            if (!value(options.writeManifest))
+                return false;
         } else if (arg == "--ignore-range") {
             options.ignoreRange = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -113,6 +122,21 @@ std::string ReadWhole(const std::string &path, bool &ok)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Writes the whole text to a temporary file beside the target, then renames it
+// over the target, so a reader never sees half a manifest.
+bool WriteWhole(const std::string &path, const std::string &text)
+{
+    const std::string temporary = path + ".tmp";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -129,6 +153,13 @@ int main(int argc, char **argv)
     if (!updsrv::LoadRelease(options.release, release, error)) {
         fprintf(stderr, "update-server: %s\n", error.c_str());
         return 1;
+    }
+    if (!options.writeManifest.empty()) {
+        if (!WriteWhole(options.writeManifest, release.ManifestText())) {
+            fprintf(stderr, "update-server: cannot write %s: %s\n", options.writeManifest.c_str(), strerror(errno));
+            return 1;
+        }
+        return 0;
     }
 
     httplib::Server server;

@@ -99,6 +99,9 @@ void Run(const std::string &path)
             target = WaitForCaption(w[1], Number(w, 2, kDefaultWaitMs, lineNo));
             if (target == nullptr)
                 Fail(lineNo, "no window \"" + w[1] + "\" appeared");
+        } else if (cmd == "waitvideo") {
+            if (!WaitForVideo(main(), Number(w, 1, kDefaultWaitMs, lineNo)))
+                Fail(lineNo, "no video picture was shown");
         } else if (cmd == "settext") {
             need(3);
             needTarget();

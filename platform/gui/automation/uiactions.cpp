@@ -2,6 +2,7 @@
 #include "uiactions.h"
 #include "windows/internalmsg.h"
 #include "qt/qtmirror.h"
+#include "windows/window_surface.h"
 #include "windows/windowtable.h"
 
 #include "gdi/gdi_objects.h"
@@ -166,6 +167,17 @@ bool ChooseMenuItem(HWND window, UINT id)
 std::vector<MenuItemState> MenuStatesOf(HWND window)
 {
     return MenuItemStates(GetMenu(window));
+}
+
+bool WaitForVideo(HWND window, int timeoutMs)
+{
+    return WaitUntil(timeoutMs, [&] {
+        auto surface = GetClientSurface(window);
+        if (!surface)
+            return false;
+        std::lock_guard<std::mutex> lock(surface->mutex);
+        return surface->videoPictures > 0;
+    });
 }
 
 bool SaveWindowPicture(HWND window, const std::string &path)

@@ -44,6 +44,10 @@ bool ChooseMenuItem(HWND window, UINT id);
 // The items of a window's menu with their states.
 std::vector<MenuItemState> MenuStatesOf(HWND window);
 
+// Waits until a video renderer has presented a picture in the window's client
+// area; false after timeoutMs or when hwnd is not a window.
+bool WaitForVideo(HWND window, int timeoutMs);
+
 // Saves a picture of a window as shown to a PNG file.
 bool SaveWindowPicture(HWND window, const std::string &path);
 

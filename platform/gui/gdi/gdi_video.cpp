@@ -2,6 +2,7 @@
 // 32-bit pictures and the images that windows and DCs draw into.
 #include <twgui/video.h>
 
+#include "automation/automation.h"
 #include "gdi_dc.h"
 #include "windows/window_surface.h"
 
@@ -33,11 +34,16 @@ bool PresentPicture(HWND hwnd, int x, int y, const PictureView &picture)
     auto surface = GetClientSurface(hwnd);
     if (!surface)
         return false;
+    bool first = false;
     {
         std::lock_guard<std::mutex> lock(surface->mutex);
         CopyInto(surface->image, x, y, picture);
+        first = surface->videoPictures++ == 0;
     }
     PresentClientSurface(hwnd);
+    // The moment a window first shows video, for unattended runs and benchmarks.
+    if (first)
+        AppendUiLog({"video", "shown"});
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -118,6 +119,31 @@ TEST(MessageBoxProcess, ExitsCleanlyWithABoxStillOpen)
     ASSERT_TRUE(run.exitedInTime) << run.output;
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("returned"), std::string::npos) << run.output;
+}
+
+// waitvideo holds the script until a renderer has shown a picture; the log marks
+// that moment once; a window that never shows one ends the run instead of hanging.
+TEST(MessageBoxProcess, ScriptWaitsForTheFirstVideoPicture)
+{
+    twtest::TempDir dir;
+    twtest::ScopedEnv offscreen("QT_QPA_PLATFORM", "offscreen");
+    twtest::WriteFile(dir.file("script.txt"), "wait \"Video\"\nwaitvideo 10000\nquit\n");
+    twtest::ScopedEnv script("TARNWICK_UI_SCRIPT", dir.file("script.txt").c_str());
+    twtest::ScopedEnv log("TARNWICK_UI_LOG", dir.file("ui.log").c_str());
+    ChildRun run = RunChild({"video", "700"}, dir);
+    ASSERT_TRUE(run.exitedInTime) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    std::string ui = twtest::ReadFile(dir.file("ui.log"));
+    EXPECT_EQ(ui, "script\tstart\nvideo\tshown\nscript\tend\n");
+
+    std::remove(dir.file("ui.log").c_str());
+    twtest::WriteFile(dir.file("script.txt"), "wait \"Video\"\nwaitvideo 1000\nquit\n");
+    run = RunChild({"video", "-1"}, dir);
+    ASSERT_TRUE(run.exitedInTime) << run.output;
+    EXPECT_EQ(run.exitCode, 124) << run.output;
+    ui = twtest::ReadFile(dir.file("ui.log"));
+    EXPECT_NE(ui.find("script\tfailed\t2\tno video picture was shown"), std::string::npos) << ui;
+    EXPECT_EQ(ui.find("video\tshown"), std::string::npos) << ui;
 }
 
 TEST(MessageBoxProcess, ExitsCleanlyWithoutQt)

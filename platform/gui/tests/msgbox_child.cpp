@@ -2,7 +2,11 @@
 //   gui_msgbox_child boxes <type> <caption|-> <text> [...]   one box per triple; prints the answers
 //   gui_msgbox_child answered   a real box, clicked through the Qt thread, then return
 //   gui_msgbox_child unanswered return while another thread still waits on a real box
+//   gui_msgbox_child video <ms> a window "Video" that a thread shows a picture in after
+//                               ms (never when negative); runs until the window closes
 #include "qt/qtthread.h"
+
+#include <twgui/video.h>
 
 #include <windows.h>
 
@@ -16,6 +20,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -41,6 +46,43 @@ bool PressDefault(bool press)
     return false;
 }
 
+LRESULT CALLBACK VideoWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_DESTROY)
+        PostQuitMessage(0);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// A window that a renderer-like thread presents one picture into.
+int ShowVideo(int delayMs)
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = VideoWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VideoChild";
+    if (RegisterClassA(&wc) == 0)
+        return 3;
+    HWND hwnd = CreateWindowExA(0, "VideoChild", "Video", WS_OVERLAPPEDWINDOW, 10, 10, 200, 150, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    if (hwnd == nullptr)
+        return 3;
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    std::thread renderer([hwnd, delayMs] {
+        if (delayMs < 0)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        std::vector<uint32_t> red(32 * 24, 0x00FF0000u);
+        twgui::PresentPicture(hwnd, 0, 0, twgui::PictureView{red.data(), 32, 24, 32});
+    });
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    renderer.join();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -64,6 +106,8 @@ int main(int argc, char **argv)
         std::printf("%d\n", answer);
         return pressed && answer == IDNO ? 0 : 3;
     }
+    if (mode == "video" && argc == 3)
+        return ShowVideo(std::atoi(argv[2]));
     if (mode == "unanswered") {
         // The caller must never return: the process ends while it waits.
         std::thread caller([] {

@@ -16,6 +16,7 @@ namespace twgui {
 struct ClientSurface {
     std::mutex mutex;
     QImage image;
+    unsigned long long videoPictures = 0; // pictures a video renderer presented; under mutex
 };
 
 // The surface of a window, created on first use and resized with the client area

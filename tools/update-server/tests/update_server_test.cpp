@@ -152,6 +152,25 @@ TEST_F(UpdateServerTest, AGivenManifestIsServedVerbatimAndChangesAreSeen)
     EXPECT_EQ("new", Exchange(m_port, Get("/download/New.bin.1.2.3.4")).body);
 }
 
+TEST_F(UpdateServerTest, TheWrittenManifestIsTheOneServed)
+{
+    // The manifest goes into the release directory itself, as an installation
+    // keeps it, and is not listed in itself.
+    const std::string written = m_release + "/files.ini";
+    auto r = twtest::RunProcess({twtest::BinPath("update-server"), "--root", m_release, "--manifest-version",
+                                 "1.2.3.4", "--version", "TarnwickDll.dll=1.2.0.7", "--write-manifest", written});
+    ASSERT_EQ(0, r.exitCode) << r.output;
+    Start();
+    EXPECT_EQ(Exchange(m_port, Get("/download/start.php")).body, twtest::ReadFile(written));
+    EXPECT_EQ(std::string::npos, twtest::ReadFile(written).find("files.ini"));
+    EXPECT_FALSE(twtest::FileExists(written + ".tmp"));
+
+    r = twtest::RunProcess({twtest::BinPath("update-server"), "--root", m_release, "--manifest-version", "1.2.3.4",
+                            "--write-manifest", m_dir.file("no/such/dir/files.ini")});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(std::string::npos, r.output.find("cannot write")) << r.output;
+}
+
 TEST(UpdateServerArgs, MissingReleaseOrLauncherFailsClearly)
 {
     twtest::TempDir dir;
