@@ -30,9 +30,11 @@ public:
     void Recycle(QueuedSample *pRecord);
     // Frees every record kept.
     void Clear();
+    // The bytes of room of the records kept.
+    ULONG KeptBytes() const { return m_cbKept; }
 
-    static const ULONG kClasses = 100;
-    static const ULONG kMaxKeptBytes = 4 << 20;
+    static constexpr ULONG kClasses = 100;
+    static constexpr ULONG kMaxKeptBytes = 4 << 20;
 
 private:
     QueuedSample *m_pKept[kClasses]; // per size class, linked through next

@@ -72,6 +72,32 @@ bool ReadClip(const std::string &path, Clip &clip, std::string &error)
     return true;
 }
 
+std::string StreamDifferences(const Clip &expected, const Clip &actual)
+{
+    if (expected.streams.size() != actual.streams.size())
+        return "stream count " + std::to_string(expected.streams.size()) + " != " +
+               std::to_string(actual.streams.size()) + "\n";
+    std::ostringstream out;
+    for (size_t i = 0; i < expected.streams.size(); ++i) {
+        const ClipStream &a = expected.streams[i], &b = actual.streams[i];
+        auto field = [&](const char *name, long long x, long long y) {
+            if (x != y)
+                out << "stream " << i << " " << name << " " << x << " != " << y << "\n";
+        };
+        field("id", a.id, b.id);
+        field("codec type", a.codecType, b.codecType);
+        field("codec id", a.codecId, b.codecId);
+        field("codec tag", a.codecTag, b.codecTag);
+        field("width", a.width, b.width);
+        field("height", a.height, b.height);
+        field("sample rate", a.sampleRate, b.sampleRate);
+        field("channels", a.channels, b.channels);
+        if (a.extradata != b.extradata)
+            out << "stream " << i << " codec data differs\n";
+    }
+    return out.str();
+}
+
 std::vector<ClipPacket> StreamPackets(const Clip &clip, int streamId)
 {
     std::vector<ClipPacket> out;

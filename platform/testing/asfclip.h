@@ -44,6 +44,10 @@ HRESULT ProfileOfFile(const std::string &path, IWMProfile **ppProfile);
 // Reads every packet of an ASF file; false with a reason on failure.
 bool ReadClip(const std::string &path, Clip &clip, std::string &error);
 
+// What differs between the streams of two clips (number, ids, codec, codec
+// data, picture size, sample rate, channels), one line each; empty when nothing.
+std::string StreamDifferences(const Clip &expected, const Clip &actual);
+
 // The packets of one stream, in order.
 std::vector<ClipPacket> StreamPackets(const Clip &clip, int streamId);
 

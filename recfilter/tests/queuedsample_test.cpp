@@ -68,23 +68,19 @@ TEST(QueuedSampleStore, WhatIsKeptIsBounded)
     CQueuedSampleStore store;
     const ULONG length = 1u << 20;
     std::vector<BYTE> bytes = Pattern(length, 3);
-    // Six records of 1 MiB let go: only as many as fit the bound are kept, so
-    // taking six again finds at most that many of the old ones.
-    std::vector<QueuedSample *> first;
+    // Six records of 1 MiB let go: only as many as fit the bound are kept.
+    std::vector<QueuedSample *> records;
     for (int i = 0; i < 6; i++)
-        first.push_back(store.Alloc(bytes.data(), length, i, false));
-    for (QueuedSample *r : first)
+        records.push_back(store.Alloc(bytes.data(), length, i, false));
+    for (QueuedSample *r : records)
         store.Recycle(r);
-    std::vector<QueuedSample *> second;
-    for (int i = 0; i < 6; i++)
-        second.push_back(store.Alloc(bytes.data(), length, i, false));
-    size_t reused = 0;
-    for (QueuedSample *r : second)
-        for (QueuedSample *old : first)
-            reused += r == old;
-    EXPECT_EQ(CQueuedSampleStore::kMaxKeptBytes / length, reused);
-    for (QueuedSample *r : second)
-        store.Recycle(r);
+    EXPECT_EQ(CQueuedSampleStore::kMaxKeptBytes, store.KeptBytes());
+    // Taking one again takes it out of what is kept; Clear frees the rest.
+    QueuedSample *again = store.Alloc(bytes.data(), length, 0, false);
+    EXPECT_EQ(CQueuedSampleStore::kMaxKeptBytes - length, store.KeptBytes());
+    store.Recycle(again);
+    store.Clear();
+    EXPECT_EQ(0u, store.KeptBytes());
 }
 
 } // namespace

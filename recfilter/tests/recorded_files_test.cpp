@@ -108,18 +108,7 @@ protected:
         wmftest::Clip recorded;
         std::string error;
         ASSERT_TRUE(wmftest::ReadClip(span.path, recorded, error)) << error;
-        ASSERT_EQ(source.streams.size(), recorded.streams.size());
-        for (size_t i = 0; i < source.streams.size(); i++) {
-            const wmftest::ClipStream &a = source.streams[i], &b = recorded.streams[i];
-            EXPECT_EQ(a.id, b.id);
-            EXPECT_EQ(a.codecId, b.codecId);
-            EXPECT_EQ(a.codecTag, b.codecTag);
-            EXPECT_EQ(a.extradata, b.extradata) << "codec data of stream " << a.id;
-            EXPECT_EQ(a.width, b.width);
-            EXPECT_EQ(a.height, b.height);
-            EXPECT_EQ(a.sampleRate, b.sampleRate);
-            EXPECT_EQ(a.channels, b.channels);
-        }
+        ASSERT_EQ("", wmftest::StreamDifferences(source, recorded));
         std::vector<wmftest::ClipPacket> gotVideo = wmftest::StreamPackets(recorded, videoId);
         std::vector<wmftest::ClipPacket> gotAudio = wmftest::StreamPackets(recorded, audioId);
         ASSERT_EQ(video.size(), gotVideo.size());

@@ -98,19 +98,9 @@ protected:
 
     static void ExpectSamePackets(const Clip &expected, const Clip &actual)
     {
-        ASSERT_EQ(expected.streams.size(), actual.streams.size());
+        ASSERT_EQ("", StreamDifferences(expected, actual));
         for (size_t i = 0; i < expected.streams.size(); ++i) {
-            const ClipStream &a = expected.streams[i], &b = actual.streams[i];
-            EXPECT_EQ(a.id, b.id);
-            EXPECT_EQ(a.codecType, b.codecType);
-            EXPECT_EQ(a.codecId, b.codecId);
-            EXPECT_EQ(a.codecTag, b.codecTag);
-            EXPECT_EQ(a.extradata, b.extradata) << "codec data of stream " << a.id;
-            EXPECT_EQ(a.width, b.width);
-            EXPECT_EQ(a.height, b.height);
-            EXPECT_EQ(a.sampleRate, b.sampleRate);
-            EXPECT_EQ(a.channels, b.channels);
-
+            const ClipStream &a = expected.streams[i];
             std::vector<ClipPacket> pa = StreamPackets(expected, a.id), pb = StreamPackets(actual, a.id);
             ASSERT_EQ(pa.size(), pb.size()) << "stream " << a.id;
             for (size_t k = 0; k < pa.size(); ++k) {
