@@ -34,6 +34,7 @@ static_assert(Timeline::kMaxLagMs * 1000 < kMaxInterleaveDeltaUs);
 // The latest file time: presentation times plus the muxer's preroll must fit
 // 32 bits.
 constexpr int64_t kMaxFileTimeMs = INT32_MAX - 60 * 1000;
+constexpr int64_t kFlushEveryMs = 1000;
 } // namespace
 
 AsfMuxer::AsfMuxer(AVFormatContext *ctx, size_t streams)
@@ -146,6 +147,12 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
         tally.first = ts;
     tally.last = ts;
     tally.bytes += size;
+    // What is written reaches the operating system at least once a second of
+    // file time, so a process that is killed leaves all but its last second.
+    if (m_flushedAt == INT64_MIN || ts < m_flushedAt || ts - m_flushedAt >= kFlushEveryMs) {
+        avio_flush(m_ctx->pb);
+        m_flushedAt = ts;
+    }
     if (m_ctx->pb->error < 0)
         return HResultFromAVError(m_ctx->pb->error);
     return S_OK;

@@ -392,8 +392,8 @@ TEST_F(TarnwickRun, DroppedBroadcastEndsTheRecordingWithAFinishedFile)
 }
 
 // A recorder killed while recording: what reached the disk stays readable. The
-// file writer hands data to the disk in large blocks, so the packets read are
-// those of the last block written, not every one received before the kill.
+// file writer hands its data to the operating system at least once a second of
+// file time, so the packets read are all but those of the last second.
 TEST_F(TarnwickRun, KilledWhileRecordingLeavesTheWrittenPacketsReadable)
 {
     auto server = Serve({"--live", "clip.asf"});

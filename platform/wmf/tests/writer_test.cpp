@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -248,6 +249,33 @@ TEST_F(WriterTest, ReleasingTheWriterWhileWritingFinishesTheFile)
     ASSERT_TRUE(ReadClip(m_dir.file("dropped.asf"), copy, error)) << error;
     ExpectSamePackets(*s_clip, copy);
     EXPECT_GT(SimpleIndexEntries(m_dir.file("dropped.asf")), 0);
+}
+
+// A writer whose process dies never finishes its file: what it wrote must
+// already be with the operating system, all but about the last second.
+TEST_F(WriterTest, AnUnfinishedFileHoldsAllButTheLastSecondOnDisk)
+{
+    std::string path = m_dir.file("unfinished.asf");
+    Begin(Wide(path));
+    int64_t lastMs = 0;
+    for (const ClipPacket &p : s_clip->packets) {
+        ASSERT_EQ(S_OK, Write(p));
+        lastMs = std::max<int64_t>(lastMs, p.ptsMs);
+    }
+    // The file as a killed process would leave it, before the writer ends.
+    std::string copyPath = m_dir.file("as-killed.asf");
+    std::filesystem::copy_file(path, copyPath);
+    Clip copy;
+    std::string error;
+    ASSERT_TRUE(ReadClip(copyPath, copy, error)) << error;
+    for (const ClipStream &stream : s_clip->streams) {
+        size_t due = 0;
+        for (const ClipPacket &p : StreamPackets(*s_clip, stream.id))
+            if (p.ptsMs + 2000 <= lastMs)
+                ++due;
+        ASSERT_GT(due, 10u);
+        EXPECT_GE(StreamPackets(copy, stream.id).size(), due) << "stream " << stream.id;
+    }
 }
 
 TEST_F(WriterTest, OpenInAMissingDirectoryFails)
