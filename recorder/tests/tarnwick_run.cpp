@@ -119,9 +119,9 @@ Shot TarnwickRun::Picture(const std::string &name)
 
 namespace {
 
-const QRgb kBarColour = qRgb(224, 224, 224);
+const uint32_t kBarColour = 0xE0E0E0u;
 
-bool IsBar(QRgb c)
+bool IsBar(uint32_t c)
 {
     return (c & 0xFFFFFF) == (kBarColour & 0xFFFFFF);
 }
@@ -130,29 +130,28 @@ bool IsBar(QRgb c)
 
 bool LoadShot(const std::string &path, Shot &shot, std::string &error)
 {
-    QImage image(QString::fromStdString(path));
-    if (image.isNull()) {
+    shot.image = twgui::test::ReadPictureFile(path);
+    if (shot.image.width == 0) {
         error = "no picture";
         return false;
     }
-    shot.image = image.convertToFormat(QImage::Format_RGB32);
-    const int w = shot.image.width(), h = shot.image.height();
+    const int w = shot.image.width, h = shot.image.height;
     // The bar's background begins at the client area's left edge, left of the
     // first button; its rows are found between the first two buttons.
     int probeRow = -1;
     for (int y = h - 1; y >= 0 && probeRow < 0; --y)
         for (int x = 0; x < 8 && probeRow < 0; ++x)
-            if (IsBar(shot.image.pixel(x, y)))
+            if (IsBar(shot.image.At(x, y)))
                 probeRow = y, shot.border = x;
     if (probeRow < 0) {
         error = "no control bar";
         return false;
     }
     int x = shot.border + 27, bottom = h - 1;
-    while (bottom >= 0 && !IsBar(shot.image.pixel(x, bottom)))
+    while (bottom >= 0 && !IsBar(shot.image.At(x, bottom)))
         --bottom;
     int top = bottom;
-    while (top > 0 && IsBar(shot.image.pixel(x, top - 1)))
+    while (top > 0 && IsBar(shot.image.At(x, top - 1)))
         --top;
     shot.barTop = top;
     shot.barHeight = bottom - top + 1;
@@ -160,20 +159,20 @@ bool LoadShot(const std::string &path, Shot &shot, std::string &error)
     return true;
 }
 
-QRgb BarPixel(const Shot &shot, int x, int y)
+uint32_t BarPixel(const Shot &shot, int x, int y)
 {
-    return shot.image.pixel(shot.border + x, shot.barTop + y);
+    return shot.image.At(shot.border + x, shot.barTop + y);
 }
 
 bool ButtonShows(const Shot &shot, int x, int cx, int cy)
 {
-    static const QImage buttons =
-        QImage(QString(TW_SOURCE_DIR) + "/resources/buttons.bmp").convertToFormat(QImage::Format_RGB32);
-    if (buttons.isNull())
+    static const twgui::test::WindowPixels buttons =
+        twgui::test::ReadPictureFile(std::string(TW_SOURCE_DIR) + "/resources/buttons.bmp");
+    if (buttons.width == 0)
         return false;
     for (int j = 0; j < 24; ++j)
         for (int i = 0; i < 24; ++i)
-            if ((BarPixel(shot, x + i, 2 + j) & 0xFFFFFF) != (buttons.pixel(cx + i, cy + j) & 0xFFFFFF))
+            if ((BarPixel(shot, x + i, 2 + j) & 0xFFFFFF) != (buttons.At(cx + i, cy + j) & 0xFFFFFF))
                 return false;
     return true;
 }
@@ -183,19 +182,19 @@ int DarkTextPixels(const Shot &shot, int x0, int x1)
     int dark = 0;
     for (int y = 8; y < 24; ++y)
         for (int x = x0; x < x1 && x < shot.clientWidth; ++x)
-            dark += qGray(BarPixel(shot, x, y)) < 96;
+            dark += Gray(BarPixel(shot, x, y)) < 96;
     return dark;
 }
 
 void VideoStats(const Shot &shot, int height, int *colours, double *blackShare)
 {
-    std::set<QRgb> seen;
+    std::set<uint32_t> seen;
     long black = 0, all = 0;
     for (int y = -height; y < 0; ++y)
         for (int x = 0; x < shot.clientWidth; ++x) {
-            QRgb c = BarPixel(shot, x, y) & 0xFFFFFF;
+            uint32_t c = BarPixel(shot, x, y) & 0xFFFFFF;
             seen.insert(c);
-            black += qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16;
+            black += Red(c) < 16 && Green(c) < 16 && Blue(c) < 16;
             ++all;
         }
     *colours = static_cast<int>(seen.size());
@@ -207,19 +206,19 @@ bool RecordingLabelShown(const Shot &shot, std::string &why)
     // The label is 70 x 22, its lower right corner 2 % in from the video's.
     const int left = static_cast<int>(320 * 0.98) - 70, top = static_cast<int>(240 * 0.98) - 22;
     auto video = [&](int x, int y) { return BarPixel(shot, x, y - 240); };
-    auto covered = [](QRgb inside, QRgb outside) {
-        return std::abs(qRed(inside) - (255 + qRed(outside)) / 2) <= 24 &&
-               std::abs(qGreen(inside) - qGreen(outside) / 2) <= 24 &&
-               std::abs(qBlue(inside) - qBlue(outside) / 2) <= 24;
+    auto covered = [](uint32_t inside, uint32_t outside) {
+        return std::abs(Red(inside) - (255 + Red(outside)) / 2) <= 24 &&
+               std::abs(Green(inside) - Green(outside) / 2) <= 24 &&
+               std::abs(Blue(inside) - Blue(outside) / 2) <= 24;
     };
     int leftMatches = 0, leftRows = 0, topMatches = 0, topColumns = 0, seeThrough = 0;
     for (int y = top + 2; y < top + 20; ++y, ++leftRows) {
         leftMatches += covered(video(left + 2, y), video(left - 3, y));
-        seeThrough += qGreen(video(left + 2, y)) > 12 || qBlue(video(left + 2, y)) > 12;
+        seeThrough += Green(video(left + 2, y)) > 12 || Blue(video(left + 2, y)) > 12;
     }
     for (int x = left + 8; x < left + 64; ++x, ++topColumns) {
         topMatches += covered(video(x, top + 1), video(x, top - 4));
-        seeThrough += qGreen(video(x, top + 1)) > 12 || qBlue(video(x, top + 1)) > 12;
+        seeThrough += Green(video(x, top + 1)) > 12 || Blue(video(x, top + 1)) > 12;
     }
     why = "left edge " + std::to_string(leftMatches) + "/" + std::to_string(leftRows) + ", top edge " +
           std::to_string(topMatches) + "/" + std::to_string(topColumns) + ", see-through " +

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <QImage>
+#include <twgui/testing.h>
 
 #include "asfclip.h"
 #include "serverprocess.h"
@@ -18,7 +18,7 @@ namespace tarnwick_run {
 // A saved picture of the main window (frame, caption and menu bar included) and
 // where its control bar lies: the 28 rows along the bottom of the client area.
 struct Shot {
-    QImage image;
+    twgui::test::WindowPixels image;
     int border = 0;        // frame width left and right
     int barTop = 0;        // first row of the bar
     int barHeight = 0;
@@ -26,9 +26,14 @@ struct Shot {
 };
 // Loads the picture and finds the bar; false with a reason.
 bool LoadShot(const std::string &path, Shot &shot, std::string &error);
+// The parts of a 0x00RRGGBB pixel, and its grey level.
+inline int Red(uint32_t c) { return int((c >> 16) & 0xFF); }
+inline int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
+inline int Blue(uint32_t c) { return int(c & 0xFF); }
+inline int Gray(uint32_t c) { return (Red(c) * 11 + Green(c) * 16 + Blue(c) * 5) / 32; }
 // The client-area pixel (x, y) of the bar, or of the video when y < 0 (rows
 // counted up from the bar's top).
-QRgb BarPixel(const Shot &shot, int x, int y);
+uint32_t BarPixel(const Shot &shot, int x, int y);
 // Whether a 24 x 24 button at client x shows the cell (cx, cy) of the button bitmap.
 bool ButtonShows(const Shot &shot, int x, int cx, int cy);
 // Dark (text) pixels in the bar's text row between client x0 and x1.

@@ -6,10 +6,11 @@
 
 namespace twgui::test {
 
-WindowPixels ReadWindowPixels(HWND hwnd)
+namespace {
+
+WindowPixels PixelsOf(QImage image)
 {
     WindowPixels out;
-    QImage image = MirrorGrab(hwnd);
     if (image.isNull())
         return out;
     image = image.convertToFormat(QImage::Format_RGB32);
@@ -22,6 +23,18 @@ WindowPixels ReadWindowPixels(HWND hwnd)
             out.pixels[size_t(y) * size_t(out.width) + size_t(x)] = row[x] & 0x00FFFFFFu;
     }
     return out;
+}
+
+} // namespace
+
+WindowPixels ReadWindowPixels(HWND hwnd)
+{
+    return PixelsOf(MirrorGrab(hwnd));
+}
+
+WindowPixels ReadPictureFile(const std::string &path)
+{
+    return PixelsOf(QImage(QString::fromStdString(path)));
 }
 
 bool SaveWindowPng(HWND hwnd, const std::string &path)

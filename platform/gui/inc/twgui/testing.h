@@ -37,6 +37,9 @@ struct WindowPixels {
 };
 WindowPixels ReadWindowPixels(HWND hwnd);
 
+// A picture file (PNG, BMP) as pixels of the same kind; width 0 when it cannot be read.
+WindowPixels ReadPictureFile(const std::string &path);
+
 // Saves a picture of a window as shown (with its frame) to a PNG file.
 bool SaveWindowPng(HWND hwnd, const std::string &path);
 
