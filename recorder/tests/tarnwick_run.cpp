@@ -240,6 +240,29 @@ long RunStart(const std::vector<wmftest::ClipPacket> &source, const std::vector<
     return -1;
 }
 
+// Where a recording stops following the served clip: the longest run from any
+// start, and the packets at the break.
+static std::string RunBreak(const std::vector<wmftest::ClipPacket> &source, const std::vector<wmftest::ClipPacket> &run)
+{
+    size_t best = 0, bestStart = 0;
+    for (size_t start = 0; start < source.size(); ++start) {
+        size_t i = 0;
+        while (i < run.size() && source[(start + i) % source.size()].data == run[i].data)
+            ++i;
+        if (i > best)
+            best = i, bestStart = start;
+    }
+    std::ostringstream out;
+    out << "the longest run is " << best << " of " << run.size() << " packets, from served packet " << bestStart;
+    if (best < run.size()) {
+        out << "; written packet " << best << " (" << run[best].ptsMs << " ms, " << run[best].data.size()
+            << " bytes) follows " << (best ? run[best - 1].ptsMs : -1) << " ms";
+        long next = RunStart(source, {run[best]});
+        out << "; it is served packet " << next << " where " << (bestStart + best) % source.size() << " was due";
+    }
+    return out.str();
+}
+
 void TarnwickRun::ExpectRunOfServedStream(const std::string &path, double minSeconds, const std::string &clip)
 {
     wmftest::FileReading reading = wmftest::ReadWithOtherReaders(path, 2);
@@ -259,7 +282,8 @@ void TarnwickRun::ExpectRunOfServedStream(const std::string &path, double minSec
         ASSERT_FALSE(written.empty()) << (stream.isVideo ? "video" : "audio");
         long start = RunStart(served, written);
         EXPECT_GE(start, 0) << (stream.isVideo ? "video" : "audio")
-                            << " packets are not a contiguous run of the served clip's";
+                            << " packets are not a contiguous run of the served clip's: "
+                            << RunBreak(served, written);
         if (stream.isVideo) {
             EXPECT_TRUE(written[0].key) << "the recording's first video packet is not flagged a key frame";
             if (start >= 0) {
