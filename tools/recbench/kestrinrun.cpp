@@ -13,6 +13,7 @@
 #include <uuids.h>
 #include <evcode.h>
 
+#include "clipsample.h"
 #include "kestrin.h"
 #include "runs.h"
 #include <twwmf/avprofile.h>
@@ -136,52 +137,30 @@ std::u16string Wide(const std::string &text)
     return wide;
 }
 
-// A committed allocator of samples as large as the clip's largest packet, or null.
-IMemAllocator *NewAllocator(size_t maxSize)
-{
-    IMemAllocator *allocator = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                reinterpret_cast<void **>(&allocator))))
-        return nullptr;
-    ALLOCATOR_PROPERTIES want{4, static_cast<LONG>(maxSize), 1, 0}, got{};
-    if (FAILED(allocator->SetProperties(&want, &got)) || FAILED(allocator->Commit())) {
-        allocator->Release();
-        return nullptr;
-    }
-    return allocator;
-}
-
-// Delivers packets through their pins, in samples of the allocator: those of one
-// kind, taking turns with the other thread, or (kind -1) all of them from this
-// thread alone.
+// Delivers packets through their pins, in a sample of this thread's: those of
+// one kind, taking turns with the other thread, or (kind -1) all of them from
+// this thread alone.
 void Stream(const BenchClip &clip, Turns &turns, IMemInputPin *videoPin, IMemInputPin *audioPin, int kind,
-            IMemAllocator *allocator, std::atomic<int> &failures)
+            std::atomic<int> &failures)
 {
     CoInitialize(nullptr);
+    // One sample, pointed at each packet in turn, as a source reuses its samples.
+    twcom::ComPtr<ClipSample> sample = twcom::Make<ClipSample>(nullptr);
+    if (!sample) {
+        failures++;
+        CoUninitialize();
+        return;
+    }
     const bool alone = kind < 0;
     for (long i; (i = alone ? turns.Next() : turns.Wait(kind == 1)) >= 0; turns.Done()) {
         const BenchPacket &p = clip.packets[static_cast<size_t>(i)];
-        const bool video = p.video;
-        IMemInputPin *pin = video ? videoPin : audioPin;
-        IMediaSample *sample = nullptr;
-        if (FAILED(allocator->GetBuffer(&sample, nullptr, nullptr, 0))) {
-            failures++;
-            continue;
-        }
-        BYTE *data = nullptr;
-        sample->GetPointer(&data);
-        memcpy(data, p.data.data(), p.data.size());
-        sample->SetActualDataLength(static_cast<LONG>(p.data.size()));
-        REFERENCE_TIME start = p.time100ns, stop = p.time100ns + 1;
-        sample->SetTime(&start, &stop);
-        sample->SetSyncPoint(video ? p.key : TRUE);
-        HRESULT hr = pin->Receive(sample);
+        sample->Show(&p);
+        HRESULT hr = (p.video ? videoPin : audioPin)->Receive(sample.get());
         if (hr != S_OK) {
-            fprintf(stderr, "recbench: %s sample %ld refused (hr=0x%08x)\n", video ? "video" : "audio", i,
+            fprintf(stderr, "recbench: %s sample %ld refused (hr=0x%08x)\n", p.video ? "video" : "audio", i,
                     static_cast<unsigned>(hr));
             failures++;
         }
-        sample->Release();
     }
     CoUninitialize();
 }
@@ -198,13 +177,8 @@ RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repea
     IPin *videoPin = nullptr, *audioPin = nullptr;
     IMemInputPin *videoInput = nullptr, *audioInput = nullptr;
     IWMProfile *profile = nullptr;
-    // One allocator per delivering thread, set up before the clock starts.
-    IMemAllocator *allocators[2] = {};
     CountingGraph graph;
     RunTimes times;
-    size_t maxSize = 1;
-    for (const BenchPacket &p : clip.packets)
-        maxSize = std::max(maxSize, p.data.size());
 
     if (FAILED(CreateKestrin(&filter)))
         error = "cannot create the Kestrin filter from Kestrin.ax";
@@ -221,8 +195,6 @@ RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repea
         error = "cannot build a profile of " + clip.path;
     else if (FAILED(kestrin->set_Profile(profile)) || FAILED(filter->Run(0)))
         error = "the filter refused the profile or the run";
-    else if (!(allocators[0] = NewAllocator(maxSize)) || !(allocators[1] = NewAllocator(maxSize)))
-        error = "no memory allocator";
     else {
         std::atomic<int> failures{0};
         for (int r = 0; r < repeat && !failures; r++) {
@@ -232,13 +204,13 @@ RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repea
             Turns turns(clip);
             if (twoThreads) {
                 std::thread video(Stream, std::cref(clip), std::ref(turns), videoInput, audioInput, 1,
-                                  allocators[0], std::ref(failures));
+                                  std::ref(failures));
                 std::thread audio(Stream, std::cref(clip), std::ref(turns), videoInput, audioInput, 0,
-                                  allocators[1], std::ref(failures));
+                                  std::ref(failures));
                 video.join();
                 audio.join();
             } else {
-                Stream(clip, turns, videoInput, audioInput, -1, allocators[0], failures);
+                Stream(clip, turns, videoInput, audioInput, -1, failures);
             }
             sink->SetFileName(nullptr, nullptr);
             // The next pass starts its stream time afresh, as a newly opened stream does.
@@ -251,11 +223,6 @@ RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repea
             error = std::to_string(failures.load()) + " samples were not accepted", times.wall = -1;
         else if (graph.videoWritten <= 0)
             error = "no video sample was written", times.wall = -1;
-    }
-    for (IMemAllocator *&allocator : allocators) {
-        if (allocator)
-            allocator->Decommit();
-        Release(allocator);
     }
     Release(profile);
     Release(videoInput);

@@ -272,7 +272,11 @@ int main(int argc, char **argv)
                f == &k1 ? "Kestrin, one thread" : "Kestrin, pin threads", ratio(f->Cpu(), r.Cpu()),
                ratio(f->minCpu, r.minCpu), ratio(f->wall, r.wall),
                ratio(static_cast<double>(f->peakKiB), static_cast<double>(r.peakKiB)));
-    printf("(pin threads: a video and an audio thread take turns in file order, one hand-over per change of kind.\n"
+    printf("(both ways start from the clip's packets in memory: Kestrin gets media samples over their bytes through\n"
+           " its pins' Receive, the remux AVPackets pointing at them. A Kestrin recording: file name given, writer\n"
+           " started, every sample queued and written, once-a-second hand-over to the disk, file finished, filter\n"
+           " stopped and run again; a remux: open, header, packets, trailer, close.\n"
+           " pin threads: a video and an audio thread take turns in file order, one hand-over per change of kind.\n"
            " CPU: user plus system time of every thread, the sum over the recordings of a run; least CPU: that of\n"
            " the cheapest single recording of all runs, which other work on the machine raises least)\n");
     cleanUp();
