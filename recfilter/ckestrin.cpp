@@ -290,8 +290,9 @@ void CKestrin::FreeQueue()
         m_Records.Recycle(m_pQueue);
         m_pQueue = pNext;
     }
-    // Nothing is received until the filter runs again: the memory goes back.
-    m_Records.Clear();
+    // The records stay with the store (bounded) until the filter goes: a stopped
+    // graph is usually run again, and its first key-frame interval then finds
+    // them instead of allocating one per sample.
     m_pQueueTail = nullptr;
     m_QueueLength = 0;
     m_ppPending = &m_pQueue;
