@@ -18,46 +18,71 @@ namespace {
 // one of the same size class takes it again: a writer is handed a new buffer for
 // every sample, and a stream of samples then costs no allocation each. Block
 // sizes are rounded up to a class (at most a quarter more); the blocks kept are
-// bounded. Any thread makes and releases buffers, so a mutex guards the lists;
-// the state is trivially destructible, so a buffer released late in the
+// bounded. A block that has been lent to a packet keeps the packet buffer made
+// for it (its header's `lent`, one reference held by the block), so lending it
+// again costs one reference, not a new packet buffer; such a block is taken
+// again only once no packet holds it any more. The blocks of a class are taken
+// in the order they came back, the oldest first: the one most likely let go by
+// the muxer. Any thread makes and releases buffers, so a mutex guards the
+// lists; the state is trivially destructible, so a buffer released late in the
 // process's exit still finds it.
 class BlockCache {
 public:
-    // A block of at least `bytes`; its actual size in *pSize; null when out of memory.
-    void *Take(size_t bytes, size_t *pSize)
+    // A block of at least `bytes` (the header not counted); its header tells its
+    // size. Null when out of memory.
+    BlockHeader *Take(size_t bytes)
     {
-        size_t sizeClass = ClassOf(bytes, pSize);
+        size_t size = 0;
+        size_t sizeClass = ClassOf(bytes, &size);
         if (sizeClass < kClasses) {
             std::lock_guard<std::mutex> hold(m_lock);
-            if (Block *block = m_free[sizeClass]) {
-                m_free[sizeClass] = block->next;
-                m_bytes -= *pSize;
+            BlockHeader *block = m_first[sizeClass];
+            if (block && Idle(block)) {
+                m_first[sizeClass] = block->next;
+                if (!block->next)
+                    m_last[sizeClass] = nullptr;
+                m_bytes -= block->size;
                 return block;
             }
         }
-        return ::operator new(*pSize, std::nothrow);
+        void *memory = ::operator new(sizeof(BlockHeader) + size, std::nothrow);
+        return memory ? new (memory) BlockHeader{nullptr, nullptr, size} : nullptr;
     }
-    void Give(void *memory, size_t size)
+    void Give(BlockHeader *block)
     {
         size_t ignored = 0;
-        size_t sizeClass = ClassOf(size, &ignored);
+        size_t sizeClass = ClassOf(block->size, &ignored);
         if (sizeClass < kClasses) {
             std::lock_guard<std::mutex> hold(m_lock);
-            if (size <= kMaxBytes - m_bytes) {
-                m_free[sizeClass] = new (memory) Block{m_free[sizeClass]};
-                m_bytes += size;
+            if (block->size <= kMaxBytes - m_bytes) {
+                block->next = nullptr;
+                if (m_last[sizeClass])
+                    m_last[sizeClass]->next = block;
+                else
+                    m_first[sizeClass] = block;
+                m_last[sizeClass] = block;
+                m_bytes += block->size;
                 return;
             }
         }
-        ::operator delete(memory);
+        Free(block);
+    }
+    // Lets go of a block: at once, or through its packet buffer once the last
+    // packet that holds it lets go.
+    static void Free(BlockHeader *block)
+    {
+        if (block->lent)
+            av_buffer_unref(&block->lent); // frees the block when no packet holds it
+        else
+            ::operator delete(block);
     }
 
 private:
-    struct Block {
-        Block *next;
-    };
     static constexpr size_t kClasses = 64;
     static constexpr size_t kMaxBytes = 4 << 20;
+
+    // No packet holds the block's bytes (its own reference is the only one).
+    static bool Idle(BlockHeader *block) { return !block->lent || av_buffer_get_ref_count(block->lent) == 1; }
 
     // Up to 256 bytes in steps of 64; above, four steps per doubling. Sizes
     // beyond the classes are not kept (kClasses).
@@ -78,8 +103,9 @@ private:
     }
 
     std::mutex m_lock;
-    Block *m_free[kClasses] = {}; // per class, under m_lock
-    size_t m_bytes = 0;           // the bytes of the blocks kept, under m_lock
+    BlockHeader *m_first[kClasses] = {}; // per class, oldest first, linked through next; under m_lock
+    BlockHeader *m_last[kClasses] = {};  // per class, the newest; under m_lock
+    size_t m_bytes = 0;                  // the bytes of the blocks kept, under m_lock
 };
 
 BlockCache g_blocks;
@@ -94,12 +120,11 @@ HRESULT SampleBuffer::Create(DWORD maxLength, INSSBuffer **ppBuffer)
     *ppBuffer = nullptr;
     // One block for the object and its bytes; the padding after the bytes lets a
     // full buffer be a packet's as it is.
-    size_t block = 0;
-    void *memory =
-        g_blocks.Take(sizeof(SampleBuffer) + static_cast<size_t>(maxLength) + AV_INPUT_BUFFER_PADDING_SIZE, &block);
-    if (!memory)
+    BlockHeader *block =
+        g_blocks.Take(sizeof(SampleBuffer) + static_cast<size_t>(maxLength) + AV_INPUT_BUFFER_PADDING_SIZE);
+    if (!block)
         return E_OUTOFMEMORY;
-    auto *buffer = new (memory) SampleBuffer(maxLength, block);
+    auto *buffer = new (block + 1) SampleBuffer(maxLength);
     memset(buffer->Data() + maxLength, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     *ppBuffer = buffer; // the reference it was made with
     return S_OK;
@@ -107,22 +132,32 @@ HRESULT SampleBuffer::Create(DWORD maxLength, INSSBuffer **ppBuffer)
 
 void SampleBuffer::FinalRelease()
 {
-    const size_t block = m_block;
+    BlockHeader *block = Block();
     this->~SampleBuffer();
-    g_blocks.Give(static_cast<void *>(this), block);
+    g_blocks.Give(block);
 }
 
 AVBufferRef *SampleBuffer::Share()
 {
     if (m_length != m_maxLength)
         return nullptr;
-    AddRef();
-    AVBufferRef *ref = av_buffer_create(
-        Data(), m_length,
-        [](void *opaque, uint8_t *) { static_cast<SampleBuffer *>(opaque)->Release(); }, this,
-        AV_BUFFER_FLAG_READONLY);
-    if (!ref)
-        Release();
+    BlockHeader *block = Block();
+    if (!block->lent) {
+        // The packet buffer of the block: all of it after the object, read-only,
+        // and freeing the block when the last reference goes.
+        BYTE *start = Data();
+        const size_t room = block->size - sizeof(SampleBuffer);
+        block->lent = av_buffer_create(
+            start, room, [](void *opaque, uint8_t *) { ::operator delete(opaque); }, block,
+            AV_BUFFER_FLAG_READONLY);
+        if (!block->lent)
+            return nullptr;
+    }
+    AVBufferRef *ref = av_buffer_ref(block->lent);
+    if (ref) {
+        ref->data = Data();
+        ref->size = m_length;
+    }
     return ref;
 }
 

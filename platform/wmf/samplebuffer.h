@@ -10,6 +10,13 @@ struct AVBufferRef;
 
 namespace twwmf {
 
+// The memory of a sample buffer: this header, then the object and its bytes.
+struct alignas(16) BlockHeader {
+    BlockHeader *next;  // in the list of blocks kept
+    AVBufferRef *lent;  // the packet buffer over the block once lent, or null
+    size_t size;        // the bytes after the header
+};
+
 class SampleBuffer final : public twcom::Object<SampleBuffer, INSSBuffer> {
 public:
     // A buffer of maxLength bytes whose length starts at maxLength.
@@ -21,25 +28,26 @@ public:
     STDMETHOD(GetBuffer)(BYTE **ppdwBuffer) override;
     STDMETHOD(GetBufferAndLength)(BYTE **ppdwBuffer, DWORD *pdwLength) override;
 
-    // The bytes as an FFmpeg packet buffer that keeps this object alive, so that a
-    // sample reaches the muxer without a copy; null when the buffer is not full
-    // (only a full one is followed by the zeroed padding a packet needs) or out
-    // of memory. The writer's callers hand it a new buffer for every sample and
-    // do not touch one they have written, so the bytes stay as written.
+    // A reference to the bytes as an FFmpeg packet buffer, which keeps the
+    // memory (not this object) until the packet lets it go, so that a sample
+    // reaches the muxer without a copy; null when the buffer is not full (only a
+    // full one is followed by the zeroed padding a packet needs) or out of
+    // memory. The writer's callers hand it a new buffer for every sample and do
+    // not touch one they have written, so the bytes stay as written.
     AVBufferRef *Share();
 
 private:
     friend class twcom::Object<SampleBuffer, INSSBuffer>;
-    SampleBuffer(DWORD maxLength, size_t block) : m_maxLength(maxLength), m_length(maxLength), m_block(block) {}
-    // The object and its bytes are one block of memory, which the last Release
-    // gives back to the blocks kept for new buffers.
+    explicit SampleBuffer(DWORD maxLength) : m_maxLength(maxLength), m_length(maxLength) {}
+    // The block goes back to the blocks kept for new buffers on the last Release;
+    // one that a packet still holds is not taken again before the packet lets go.
     void FinalRelease();
+    BlockHeader *Block() { return reinterpret_cast<BlockHeader *>(this) - 1; }
     // The bytes follow the object: m_maxLength of them, then the zeroed padding.
     BYTE *Data() { return reinterpret_cast<BYTE *>(this + 1); }
 
     DWORD m_maxLength;
     DWORD m_length;
-    size_t m_block; // the size of the block of memory
 };
 
 } // namespace twwmf
