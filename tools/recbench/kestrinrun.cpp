@@ -198,6 +198,7 @@ RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repea
     else {
         std::atomic<int> failures{0};
         for (int r = 0; r < repeat && !failures; r++) {
+            RemoveEarlierRecording(outPath);
             RunClock clock;
             std::u16string name = Wide(outPath);
             sink->SetFileName(name.c_str(), nullptr);

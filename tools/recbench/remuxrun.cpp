@@ -70,6 +70,7 @@ RunTimes RunRemux(const BenchClip &clip, const std::string &outPath, int repeat,
     RunTimes times;
     bool ok = true;
     for (int r = 0; r < repeat && ok; r++) {
+        RemoveEarlierRecording(outPath);
         RunClock clock;
         ok = RemuxOnce(in, clip, outPath, error);
         times.Add(clock.Stop());

@@ -28,6 +28,11 @@ RunTimes RunKestrin(const BenchClip &clip, const std::string &outPath, int repea
 // with stream copy does. wall is negative on failure.
 RunTimes RunRemux(const BenchClip &clip, const std::string &outPath, int repeat, std::string &error);
 
+// Removes the file an earlier recording left at path, before the clock starts:
+// each recording then creates a new file, as the recorder does (a new name for
+// every recording), rather than truncating one full of the last pass's data.
+void RemoveEarlierRecording(const std::string &path);
+
 // Measures the time from its construction to Stop.
 class RunClock {
 public:
