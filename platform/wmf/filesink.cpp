@@ -4,13 +4,11 @@
 #include <nserror.h>
 
 #include "averror.h"
+#include "fileio.h"
 #include <twkernel/paths.h>
 #include "samplebuffer.h"
 #include "text.h"
 
-extern "C" {
-#include <libavformat/avio.h>
-}
 
 namespace twwmf {
 
@@ -53,11 +51,9 @@ STDMETHODIMP FileSink::Open(const WCHAR *pwszFilename)
     if (m_inUse)
         return NS_E_INVALID_REQUEST;
     CloseFile();
-    // The file protocol takes the rest of the URL as the path, unescaped.
-    std::string url = "file:" + path;
-    AVIOContext *io = nullptr;
-    int err = avio_open(&io, url.c_str(), AVIO_FLAG_WRITE);
-    if (err < 0)
+    int err = 0;
+    AVIOContext *io = OpenFileIO(path, &err);
+    if (!io)
         return HResultFromAVError(err, path);
     m_io = io;
     m_path = path;
@@ -82,13 +78,7 @@ HRESULT FileSink::EndUse()
 
 HRESULT FileSink::CloseFile()
 {
-    if (!m_io)
-        return S_OK;
-    avio_flush(m_io);
-    int err = m_io->error;
-    int closeErr = avio_closep(&m_io);
-    if (err >= 0)
-        err = closeErr;
+    int err = CloseFileIO(&m_io);
     return err < 0 ? HResultFromAVError(err, m_path) : S_OK;
 }
 

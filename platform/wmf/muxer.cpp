@@ -138,6 +138,7 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
     if (cleanPoint)
         pkt->flags |= AV_PKT_FLAG_KEY;
     // The muxer takes the packet's reference over and leaves it empty.
+    const int64_t handedOver = m_ctx->pb->pos; // the file's bytes before the buffer
     int err = av_interleaved_write_frame(m_ctx, pkt);
     av_packet_unref(pkt);
     if (err < 0)
@@ -148,7 +149,12 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
     tally.last = ts;
     tally.bytes += size;
     // What is written reaches the operating system at least once a second of
-    // file time, so a process that is killed leaves all but its last second.
+    // file time, so a process that is killed leaves all but its last second. A
+    // full buffer that went to the file with this sample counts: what it left
+    // behind came with this sample. (At the rates of video, full buffers come
+    // often enough that the file is written in whole blocks, see fileio.h.)
+    if (m_ctx->pb->pos != handedOver && m_flushedAt != INT64_MIN && ts >= m_flushedAt)
+        m_flushedAt = ts;
     if (m_flushedAt == INT64_MIN || ts < m_flushedAt || ts - m_flushedAt >= kFlushEveryMs) {
         avio_flush(m_ctx->pb);
         m_flushedAt = ts;
