@@ -17,7 +17,8 @@ namespace twwmf {
 
 namespace {
 
-// What the context's callbacks work on; owned by the context (its opaque).
+// What the context's callbacks work on; owned by the context (its opaque). Used
+// by whoever writes through the context (the writer, under its lock).
 struct File {
     int fd;
     AVIOContext *io;   // the context this file belongs to

@@ -11,8 +11,11 @@ struct AVBufferRef;
 namespace twwmf {
 
 // The memory of a sample buffer: this header, then the object and its bytes.
+// A block is either a live buffer's (which alone touches the header) or kept by
+// the blocks cache (under its lock). The reference count of `lent` is FFmpeg's
+// atomic one: a packet on any thread may let go of its reference at any time.
 struct alignas(16) BlockHeader {
-    BlockHeader *next;  // in the list of blocks kept
+    BlockHeader *next;  // in the cache's list while the block is kept
     AVBufferRef *lent;  // the packet buffer over the block once lent, or null
     size_t size;        // the bytes after the header
 };
