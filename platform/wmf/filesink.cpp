@@ -9,7 +9,6 @@
 #include "samplebuffer.h"
 #include "text.h"
 
-
 namespace twwmf {
 
 FileSink::~FileSink()
