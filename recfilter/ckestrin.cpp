@@ -36,7 +36,7 @@ CKestrin::CKestrin(LPUNKNOWN pUnk, HRESULT *phr)
       m_WMWriter(nullptr), m_State(NoProfile), m_AudioSamplesWritten(0), m_pProfile(nullptr), m_pQueue(nullptr),
       m_pQueueTail(nullptr), m_QueueLength(0), m_ppPending(&m_pQueue),
       m_VideoBitrate(0), m_AudioBitrate(0), m_VideoStreamNumber(0), m_AudioStreamNumber(0),
-      m_bAllocateFailureShown(FALSE), m_bWriteFailureShown(FALSE)
+      m_bAllocateFailureShown(FALSE), m_bWriteFailureShown(FALSE), m_bStopped(FALSE)
 {
     m_pFilter = new (std::nothrow) CKestrinFilter(GetOwner(), &m_Lock, this);
     if (!m_pFilter) {
@@ -280,7 +280,14 @@ HRESULT CKestrin::StopAndDiscardQueue()
     CloseFile();
     CAutoLock receive(&m_ReceiveLock);
     FreeQueue();
+    m_bStopped = TRUE;
     return S_OK;
+}
+
+void CKestrin::AcceptSamples()
+{
+    CAutoLock receive(&m_ReceiveLock);
+    m_bStopped = FALSE;
 }
 
 void CKestrin::FreeQueue()

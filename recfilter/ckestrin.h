@@ -37,8 +37,11 @@ public:
 
     // Ends the recording, if any; the queue stays as the next recording's pre-roll.
     HRESULT CloseFile();
-    // CloseFile, then empties the queue (the filter stops).
+    // CloseFile, then empties the queue (the filter stops). Until AcceptSamples,
+    // samples that still reach the pins are dropped.
     HRESULT StopAndDiscardQueue();
+    // The filter pauses or runs: received samples are kept again.
+    void AcceptSamples();
     // One received sample; the pins call it under the receive lock.
     HRESULT Write(IMediaSample *pSample, bool isAudio);
 
@@ -97,6 +100,11 @@ private:
     // current file. Streaming threads, under the receive lock.
     BOOL m_bAllocateFailureShown;
     BOOL m_bWriteFailureShown;
+    // The filter has stopped and not started again. The graph stops its filters
+    // downstream first, so upstream can still deliver the ending run's last
+    // samples; kept, they would join the next run's queue and, with that run's
+    // times begun again, its recording. Receive lock.
+    BOOL m_bStopped;
 };
 
 // Shows one of the filter's warning boxes, formatted like printf.

@@ -39,6 +39,9 @@ STDMETHODIMP CKestrinFilter::Stop()
 STDMETHODIMP CKestrinFilter::Pause()
 {
     CAutoLock lock(m_pLock);
+    // Also the way into Run from Stopped.
+    if (m_pKestrin)
+        m_pKestrin->AcceptSamples();
     return CBaseFilter::Pause();
 }
 

@@ -182,6 +182,9 @@ HRESULT CKestrin::Write(IMediaSample *pSample, bool isAudio)
 {
     if (!pSample)
         return E_POINTER;
+    // A straggler of a run that has stopped: neither kept nor reported.
+    if (m_bStopped)
+        return S_OK;
 
     // 1. Times: t stays 0 when the sample has none.
     REFERENCE_TIME t = 0, tEnd = 0;

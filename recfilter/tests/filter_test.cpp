@@ -392,4 +392,45 @@ TEST_F(KestrinTest, StopFinishesTheFileAndEmptiesTheQueue)
     EXPECT_EQ(std::vector<int>({7}), ids) << "audio older than the first video stays out";
 }
 
+
+// Between the filter's stop and the graph's, upstream can still hand the pins a
+// sample or two of the ending run. They are not kept: the next run's recording
+// holds only that run's samples, although a live source's new times begin again
+// below the stragglers' (which would otherwise stay queued, or count as audio on
+// another clock, and land in the file).
+TEST_F(KestrinTest, SamplesArrivingAfterAStopStayOutOfTheNextRunsRecording)
+{
+    ASSERT_EQ(S_OK, rig.filter->Run(0));
+    ASSERT_EQ(S_OK, rig.kestrin->set_Profile(profile));
+    Video(1, true, 600 * kUnit);
+    Audio(2, 610 * kUnit);
+    ASSERT_EQ(S_OK, rig.filter->Stop());
+    rig.TakeEvents();
+    EXPECT_EQ(S_OK, Audio(3, 700 * kUnit)) << "a straggler is dropped quietly";
+    EXPECT_EQ(S_OK, Video(4, true, 700 * kUnit));
+    EXPECT_EQ(S_OK, Audio(5, 710 * kUnit));
+    EXPECT_TRUE(rig.TakeEvents().empty()) << "a stopped filter reports nothing, not even the stream time";
+
+    ASSERT_EQ(S_OK, rig.filter->Run(0));
+    std::string path = dir.file("next-run.asf");
+    ASSERT_EQ(S_OK, rig.SetFile(path));
+    Video(6, true, 0);
+    Audio(7, kUnit);
+    Video(8, false, 2 * kUnit);
+    Audio(9, 3 * kUnit);
+    Video(10, false, 4 * kUnit);
+    ASSERT_EQ(S_OK, rig.filter->Stop());
+    std::vector<int> ids;
+    std::vector<bool> keys;
+    ReadOrder(path, ids, keys);
+    EXPECT_EQ(std::vector<int>({6, 7, 8, 9, 10}), ids);
+
+    // Pause starts a run too: samples are kept again from then on.
+    ASSERT_EQ(S_OK, rig.filter->Pause());
+    rig.TakeEvents();
+    Audio(11, 5 * kUnit);
+    Audio(12, 6 * kUnit);
+    EXPECT_EQ(std::vector<long>({1}), rig.Params(rig.TakeEvents(), EC_KESTRIN_QUEUE_LENGTH));
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <cstdio>
 #include <cstdlib>
 #include <cctype>
 #include <set>
@@ -19,6 +20,21 @@ void TarnwickRun::SetUp()
     SetSetting("AutoUpdate", "Never");
     SetSetting("SaveDirectory", m_dir.file("rec"));
     MakeClip("clip.asf", {"--seconds", "8", "--size", "320x240", "--fps", "25", "--gop", "25", "--title", "Demo"});
+}
+
+void TarnwickRun::TearDown()
+{
+    const char *keep = std::getenv("TW_KEEP_FAILED");
+    if (!HasFailure() || !keep || !*keep)
+        return;
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(test->test_suite_name()) + "." + test->name() + "-" +
+                       fs::path(m_dir.path()).filename().string();
+    std::error_code ec;
+    fs::path to = fs::path(keep) / name;
+    fs::create_directories(to, ec);
+    fs::copy(m_dir.path(), to, fs::copy_options::recursive, ec);
+    std::printf("scratch directory kept in %s%s\n", to.c_str(), ec ? (" (incomplete: " + ec.message() + ")").c_str() : "");
 }
 
 void TarnwickRun::MakeClip(const std::string &name, const std::vector<std::string> &args)

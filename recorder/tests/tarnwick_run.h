@@ -49,6 +49,9 @@ bool RecordingLabelShown(const Shot &shot, std::string &why);
 class TarnwickRun : public ::testing::Test {
 protected:
     void SetUp() override;
+    // A failed test's scratch directory (clips, recordings, UI and server logs) is
+    // copied under $TW_KEEP_FAILED when that is set, for a look afterwards.
+    void TearDown() override;
 
     // Makes a clip in the scratch directory with clipmaker's arguments (the default
     // clip.asf: 8 s of 320x240 at 25 fps, a key frame a second, titled "Demo").
