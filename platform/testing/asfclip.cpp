@@ -159,12 +159,17 @@ long HeaderMaxBitRate(const std::string &path)
     return static_cast<long>(bitRate);
 }
 
+// A reader that hangs on a damaged file fails the test instead of hanging it.
+static const std::vector<std::string> kReaderTimeLimit = {"/usr/bin/timeout", "120"};
+constexpr int kTimedOut = 124; // timeout's exit code when the limit ran out
+
 FileReading ReadWithOtherReaders(const std::string &path, size_t streams)
 {
     FileReading reading;
-    twtest::ProcessResult probe =
-        twtest::RunProcess({"/usr/bin/ffprobe", "-v", "error", "-count_packets", "-show_entries",
-                            "stream=nb_read_packets:format=duration", "-of", "default=nw=1", path});
+    std::vector<std::string> ffprobe = kReaderTimeLimit;
+    ffprobe.insert(ffprobe.end(), {"/usr/bin/ffprobe", "-v", "error", "-count_packets", "-show_entries",
+                                   "stream=nb_read_packets:format=duration", "-of", "default=nw=1", path});
+    twtest::ProcessResult probe = twtest::RunProcess(ffprobe);
     std::istringstream lines(probe.output);
     std::string line;
     while (std::getline(lines, line)) {
@@ -175,15 +180,19 @@ FileReading ReadWithOtherReaders(const std::string &path, size_t streams)
         else
             reading.problems += "ffprobe: " + line + "\n";
     }
-    if (probe.exitCode != 0)
+    if (probe.exitCode == kTimedOut)
+        reading.problems += "ffprobe did not finish within 120 s\n";
+    else if (probe.exitCode != 0)
         reading.problems += "ffprobe exit code " + std::to_string(probe.exitCode) + "\n";
 
-    std::vector<std::string> gst = {"/usr/bin/gst-launch-1.0", "-q", "filesrc", "location=" + path, "!", "asfdemux",
-                                    "name=d"};
+    std::vector<std::string> gst = kReaderTimeLimit;
+    gst.insert(gst.end(), {"/usr/bin/gst-launch-1.0", "-q", "filesrc", "location=" + path, "!", "asfdemux", "name=d"});
     for (size_t i = 0; i < streams; ++i)
         gst.insert(gst.end(), {"d.", "!", "queue", "!", "fakesink"});
     twtest::ProcessResult demux = twtest::RunProcess(gst);
-    if (demux.exitCode != 0)
+    if (demux.exitCode == kTimedOut)
+        reading.problems += "asfdemux did not finish within 120 s\n";
+    else if (demux.exitCode != 0)
         reading.problems += "asfdemux exit code " + std::to_string(demux.exitCode) + ": " + demux.output;
     reading.indexEntries = SimpleIndexEntries(path);
     return reading;
