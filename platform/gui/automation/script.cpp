@@ -148,8 +148,11 @@ void Run(const std::string &path)
             needTarget();
             PostMessageA(target, WM_CLOSE, 0, 0);
         } else if (cmd == "quit") {
+            // Logged first: closing the main window may end the process before
+            // this thread runs again.
+            AppendUiLog({"script", "end"});
             PostMessageA(main(), WM_CLOSE, 0, 0);
-            break;
+            return;
         } else {
             Fail(lineNo, "unknown step " + cmd);
         }

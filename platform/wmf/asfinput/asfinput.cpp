@@ -29,6 +29,12 @@ constexpr int kMaxMetafileSize = 65536;
 // A broadcast whose timeline jumps further than this on a reconnect (the
 // server restarted) is re-anchored where it left off.
 constexpr int64_t kMaxTimelineJump = 60LL * 10000000;
+// What a broadcast buffers before it plays (at the start, after a reconnect or a
+// stall), in place of its whole preroll. A broadcast arrives in real time once
+// the server's opening burst (from its last key frame) is read, so each second
+// of buffer costs a second of waiting; this much keeps playback clear of the
+// decoders' and the audio device's own lead and of scheduling delays.
+constexpr int64_t kBroadcastBuffer = 10000000;      // 1 s
 
 // The request of a Windows Media player: a server that speaks the HTTP streaming
 // protocol answers it with the framed header, an ordinary web server with the file.
@@ -260,7 +266,8 @@ HRESULT AsfInput::Impl::Start(std::unique_ptr<Connection> c, AsfProtocol protoco
         profileStreams = std::move(infos);
         header.url = url;
         header.protocol = protocol;
-        traffic.SetPacketSize(props.packetSize, static_cast<int64_t>(header.preroll));
+        traffic.SetPacketSize(props.packetSize,
+                              header.broadcast ? kBroadcastBuffer : static_cast<int64_t>(header.preroll));
         triesLeft = settings.reconnectTries;
         opened = true;
     }

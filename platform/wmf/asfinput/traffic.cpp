@@ -7,16 +7,16 @@ namespace {
 
 // The window the bandwidth is measured over.
 constexpr std::chrono::seconds kWindow{3};
-// Preroll assumed for filling when the header states none.
-constexpr int64_t kMinPreroll = 10000000;
+// The least that is buffered (a header may state no preroll).
+constexpr int64_t kMinBuffer = 10000000;
 
 } // namespace
 
-void Traffic::SetPacketSize(uint32_t size, int64_t preroll100ns)
+void Traffic::SetPacketSize(uint32_t size, int64_t buffer100ns)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     m_packetSize = size;
-    m_preroll = std::max(preroll100ns, kMinPreroll);
+    m_buffer = std::max(buffer100ns, kMinBuffer);
 }
 
 void Traffic::Sample(uint64_t n)
@@ -50,7 +50,7 @@ void Traffic::OnPacketTime(int64_t t)
         m_bufferStart = t;
     }
     int64_t filled = std::max<int64_t>(0, t - m_bufferStart);
-    m_progress = static_cast<uint32_t>(std::min<int64_t>(100, filled * 100 / std::max(m_preroll, kMinPreroll)));
+    m_progress = static_cast<uint32_t>(std::min<int64_t>(100, filled * 100 / std::max(m_buffer, kMinBuffer)));
     if (m_progress >= 100)
         m_buffering = false;
 }

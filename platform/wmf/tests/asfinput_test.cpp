@@ -185,8 +185,13 @@ TEST_F(AsfInputTest, LiveBroadcastHasNoDurationAndMarksOnlyTrueKeyFrames)
         AsfPacket p;
         int keys = 0, deltas = 0;
         std::map<WORD, LONGLONG> last;
+        LONGLONG first = -1, buffered = -1;
         while (Since(start) < 4.5) {
             ASSERT_EQ(S_OK, in.ReadPacket(p));
+            if (first < 0)
+                first = p.time;
+            if (buffered < 0 && !in.Statistics().buffering)
+                buffered = p.time - first;
             if (last.count(p.streamNumber)) {
                 EXPECT_GE(p.time, last[p.streamNumber]);
             }
@@ -206,6 +211,11 @@ TEST_F(AsfInputTest, LiveBroadcastHasNoDurationAndMarksOnlyTrueKeyFrames)
         EXPECT_LT(last[1], 70000000);
         EXPECT_GT(keys, 3);
         EXPECT_GT(deltas, 7 * keys);
+        // A broadcast plays once a second of it is at hand, not its whole preroll
+        // (3.1 s in this header), which would cost that much waiting.
+        EXPECT_GT(in.Header().preroll, 30000000u);
+        EXPECT_GE(buffered, 10000000);
+        EXPECT_LT(buffered, 12000000);
         twwmf::AsfStatistics stats = in.Statistics();
         EXPECT_GT(stats.bandwidth, 100000u);
         EXPECT_EQ(100u, stats.bufferingProgress);

@@ -214,9 +214,10 @@ void AsfSource::CloseQueues(HRESULT end)
 
 void AsfSource::ReaderThread(std::shared_ptr<twwmf::AsfInput> input, bool opened, LONGLONG from)
 {
-    // While the input fills its preroll (at the start, after a stall or a
-    // reconnect), packets are held here and go downstream together once it is
-    // full: the renderers start on a full buffer. The preroll bounds the hold.
+    // While the input fills its buffer (its preroll, or a second of a broadcast;
+    // at the start, after a stall or a reconnect), packets are held here and go
+    // downstream together once it is full: the renderers start on a full buffer.
+    // The buffer bounds the hold.
     std::vector<twwmf::AsfPacket> held;
     auto deliver = [this](twwmf::AsfPacket &&packet) {
         for (Stream &s : m_streams)
@@ -514,7 +515,7 @@ HRESULT STDMETHODCALLTYPE AsfSource::get_ReceptionQuality(LONG *p)
 
 HRESULT STDMETHODCALLTYPE AsfSource::get_BufferingCount(LONG *p)
 {
-    // The preroll is filled at the start of a run and after each reconnect.
+    // The buffer is filled at the start of a run and after each reconnect.
     return Report(p, [](const twwmf::AsfStatistics &s) {
         return s.receivedPackets || s.buffering ? Clamp(1 + uint64_t(s.reconnects)) : 0;
     });

@@ -118,8 +118,10 @@ struct AsfStatistics {
     uint32_t receptionQuality = 100; // percent of packets received of those sent
     uint32_t reconnects = 0;       // successful reconnects so far
     uint32_t bandwidth = 0;        // received bits per second over the last seconds
-    uint32_t bufferingProgress = 0; // 0-100: how much of the preroll is at hand
-    bool buffering = false;        // filling the preroll (start, reconnect, stall)
+    // The buffer filled before playing is the stream's preroll (at least 1 s); a
+    // broadcast, which arrives in real time, fills 1 s instead of a longer preroll.
+    uint32_t bufferingProgress = 0; // 0-100: how much of the buffer is at hand
+    bool buffering = false;        // filling the buffer (start, reconnect, stall)
 };
 
 class AsfInput {
