@@ -11,7 +11,7 @@ struct AVIOContext;
 namespace twwmf {
 
 // The block: the most the buffer holds, and the alignment of its ends.
-constexpr int kFileBlock = 64 * 1024;
+constexpr int kFileBlock = 256 * 1024;
 
 // Creates (or truncates) the file at the native path; null with the AVERROR in
 // *pErr when it cannot.

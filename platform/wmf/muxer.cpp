@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <nserror.h>
 
@@ -35,6 +36,15 @@ static_assert(Timeline::kMaxLagMs * 1000 < kMaxInterleaveDeltaUs);
 // 32 bits.
 constexpr int64_t kMaxFileTimeMs = INT32_MAX - 60 * 1000;
 constexpr int64_t kFlushEveryMs = 1000;
+
+// Milliseconds of a coarse monotonic clock: read once per sample, so it must
+// cost next to nothing, and a tick or two of slack is nothing against a second.
+int64_t WallMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 } // namespace
 
 AsfMuxer::AsfMuxer(AVFormatContext *ctx, size_t streams)
@@ -149,15 +159,22 @@ HRESULT AsfMuxer::Write(size_t index, const BYTE *data, DWORD size, QWORD time, 
     tally.last = ts;
     tally.bytes += size;
     // What is written reaches the operating system at least once a second of
-    // file time, so a process that is killed leaves all but its last second. A
-    // full buffer that went to the file with this sample counts: what it left
-    // behind came with this sample. (At the rates of video, full buffers come
-    // often enough that the file is written in whole blocks, see fileio.h.)
-    if (m_ctx->pb->pos != handedOver && m_flushedAt != INT64_MIN && ts >= m_flushedAt)
-        m_flushedAt = ts;
-    if (m_flushedAt == INT64_MIN || ts < m_flushedAt || ts - m_flushedAt >= kFlushEveryMs) {
+    // wall time, so a process that is killed leaves all but about its last
+    // second (a live recording's file time runs with the clock), while a file
+    // written faster than real time still goes out in whole blocks. The first
+    // sample goes out with the header, so the file is readable from the start.
+    // A full buffer that went to the file with this sample counts as the
+    // hand-over: what it left behind came with this sample.
+    const int64_t now = WallMs();
+    if (m_flushedAt == INT64_MIN) {
         avio_flush(m_ctx->pb);
-        m_flushedAt = ts;
+        m_flushedAt = now;
+    } else if (m_ctx->pb->pos != handedOver) {
+        m_flushedAt = now;
+    } else if (now - m_flushedAt >= kFlushEveryMs) {
+        if (m_ctx->pb->buf_ptr != m_ctx->pb->buffer)
+            avio_flush(m_ctx->pb);
+        m_flushedAt = now;
     }
     if (m_ctx->pb->error < 0)
         return HResultFromAVError(m_ctx->pb->error);

@@ -60,7 +60,7 @@ private:
     Timeline m_timeline; // file times in ms, the streams' time base
     std::vector<Tally> m_tally; // per stream
     bool m_finished = false;
-    int64_t m_flushedAt = INT64_MIN; // file time (ms) of the last hand-over to the disk
+    int64_t m_flushedAt = INT64_MIN; // monotonic wall time (ms) of the last hand-over to the disk
 };
 
 } // namespace twwmf

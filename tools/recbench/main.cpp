@@ -274,8 +274,9 @@ int main(int argc, char **argv)
                ratio(static_cast<double>(f->peakKiB), static_cast<double>(r.peakKiB)));
     printf("(both ways start from the clip's packets in memory: Kestrin gets media samples over their bytes through\n"
            " its pins' Receive, the remux AVPackets pointing at them. A Kestrin recording: file name given, writer\n"
-           " started, every sample queued and written, once-a-second hand-over to the disk, file finished, filter\n"
-           " stopped and run again; a remux: open, header, packets, trailer, close.\n"
+           " started, every sample queued and written, file finished, filter stopped and run again (the writer hands\n"
+           " its data to the disk once a second of wall time, which a recording this fast does not reach); a remux:\n"
+           " open, header, packets, trailer, close.\n"
            " pin threads: a video and an audio thread take turns in file order, one hand-over per change of kind.\n"
            " CPU: user plus system time of every thread, the sum over the recordings of a run; least CPU: that of\n"
            " the cheapest single recording of all runs, which other work on the machine raises least)\n");
