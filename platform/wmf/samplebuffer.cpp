@@ -26,50 +26,63 @@ namespace {
 // the muxer. Any thread makes and releases buffers, so a mutex guards the
 // lists; the state is trivially destructible, so a buffer released late in the
 // process's exit still finds it.
-// Lists of kept blocks per size class, oldest first. Trivially destructible:
-// a buffer released late in the process's exit still finds them.
-class BlockLists {
+class BlockCache {
 public:
-    // A block of the class that no packet holds, or null.
-    BlockHeader *TakeIdle(size_t sizeClass)
+    // A block of at least `bytes` (the header not counted); its header tells its
+    // size. Null when out of memory.
+    BlockHeader *Take(size_t bytes)
     {
-        BlockHeader *block = m_first[sizeClass];
-        if (!block || !Idle(block))
-            return nullptr;
-        m_first[sizeClass] = block->next;
-        if (!block->next)
-            m_last[sizeClass] = nullptr;
-        m_bytes -= block->size;
-        return block;
-    }
-    // Keeps the block unless that would hold more than maxBytes.
-    bool Keep(size_t sizeClass, BlockHeader *block, size_t maxBytes)
-    {
-        if (block->size > maxBytes - m_bytes)
-            return false;
-        block->next = nullptr;
-        if (m_last[sizeClass])
-            m_last[sizeClass]->next = block;
-        else
-            m_first[sizeClass] = block;
-        m_last[sizeClass] = block;
-        m_bytes += block->size;
-        return true;
-    }
-    // Every block kept, oldest first per class, for `give`; the lists end empty.
-    template <typename Give> void Drain(Give give)
-    {
-        for (size_t c = 0; c < kClasses; ++c) {
-            while (BlockHeader *block = m_first[c]) {
-                m_first[c] = block->next;
-                give(c, block);
+        size_t size = 0;
+        size_t sizeClass = ClassOf(bytes, &size);
+        if (sizeClass < kClasses) {
+            std::lock_guard<std::mutex> hold(m_lock);
+            BlockHeader *block = m_first[sizeClass];
+            if (block && Idle(block)) {
+                m_first[sizeClass] = block->next;
+                if (!block->next)
+                    m_last[sizeClass] = nullptr;
+                m_bytes -= block->size;
+                return block;
             }
-            m_last[c] = nullptr;
         }
-        m_bytes = 0;
+        void *memory = ::operator new(sizeof(BlockHeader) + size, std::nothrow);
+        return memory ? new (memory) BlockHeader{nullptr, nullptr, size} : nullptr;
+    }
+    void Give(BlockHeader *block)
+    {
+        size_t ignored = 0;
+        size_t sizeClass = ClassOf(block->size, &ignored);
+        if (sizeClass < kClasses) {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (block->size <= kMaxBytes - m_bytes) {
+                block->next = nullptr;
+                if (m_last[sizeClass])
+                    m_last[sizeClass]->next = block;
+                else
+                    m_first[sizeClass] = block;
+                m_last[sizeClass] = block;
+                m_bytes += block->size;
+                return;
+            }
+        }
+        Free(block);
+    }
+    // Lets go of a block: at once, or through its packet buffer once the last
+    // packet that holds it lets go.
+    static void Free(BlockHeader *block)
+    {
+        if (block->lent)
+            av_buffer_unref(&block->lent); // frees the block when no packet holds it
+        else
+            ::operator delete(block);
     }
 
+private:
     static constexpr size_t kClasses = 64;
+    static constexpr size_t kMaxBytes = 4 << 20;
+
+    // No packet holds the block's bytes (its own reference is the only one).
+    static bool Idle(BlockHeader *block) { return !block->lent || av_buffer_get_ref_count(block->lent) == 1; }
 
     // Up to 256 bytes in steps of 64; above, four steps per doubling. Sizes
     // beyond the classes are not kept (kClasses).
@@ -89,115 +102,14 @@ public:
         return 4 + (k - 8) * 4 + (steps - 5);
     }
 
-private:
-    // No packet holds the block's bytes (its own reference is the only one).
-    static bool Idle(BlockHeader *block) { return !block->lent || av_buffer_get_ref_count(block->lent) == 1; }
-
-    BlockHeader *m_first[kClasses] = {}; // per class, oldest first, linked through next
-    BlockHeader *m_last[kClasses] = {};  // per class, the newest
-    size_t m_bytes = 0;                  // the bytes of the blocks kept
-};
-
-// Blocks of memory for sample buffers, kept when a buffer goes so that the next
-// one of the same size class takes it again: a writer is handed a new buffer for
-// every sample, and a stream of samples then costs no allocation each. Block
-// sizes are rounded up to a class (at most a quarter more); the blocks kept are
-// bounded. A block that has been lent to a packet keeps the packet buffer made
-// for it (its header's `lent`, one reference held by the block), so lending it
-// again costs one reference, not a new packet buffer; such a block is taken
-// again only once no packet holds it any more. The blocks of a class are taken
-// in the order they came back, the oldest first: the one most likely let go by
-// the muxer. Any thread makes and releases buffers, and mostly one thread makes
-// and releases a stream's: each thread keeps a few blocks of its own, without a
-// lock, before the blocks shared by all threads (under a mutex), and gives its
-// own to the shared ones when it ends.
-class BlockCache {
-public:
-    // A block of at least `bytes` (the header not counted); its header tells its
-    // size. Null when out of memory.
-    BlockHeader *Take(size_t bytes)
-    {
-        size_t size = 0;
-        size_t sizeClass = BlockLists::ClassOf(bytes, &size);
-        if (sizeClass < BlockLists::kClasses) {
-            if (BlockHeader *block = t_own.TakeIdle(sizeClass))
-                return block;
-            std::lock_guard<std::mutex> hold(m_lock);
-            if (BlockHeader *block = m_shared.TakeIdle(sizeClass))
-                return block;
-        }
-        void *memory = ::operator new(sizeof(BlockHeader) + size, std::nothrow);
-        return memory ? new (memory) BlockHeader{nullptr, nullptr, size} : nullptr;
-    }
-    void Give(BlockHeader *block)
-    {
-        size_t ignored = 0;
-        size_t sizeClass = BlockLists::ClassOf(block->size, &ignored);
-        if (sizeClass >= BlockLists::kClasses) {
-            Free(block);
-            return;
-        }
-        if (t_ownOpen == Open::kUnset) {
-            // The thread's own blocks go to the shared ones when it ends (the
-            // thread_local's destructor); a thread past that point shares only.
-            t_ownOpen = Open::kOpen;
-            (void)&t_closer;
-        }
-        if (t_ownOpen == Open::kOpen && t_own.Keep(sizeClass, block, kMaxOwnBytes))
-            return;
-        GiveShared(sizeClass, block);
-    }
-    // Lets go of a block: at once, or through its packet buffer once the last
-    // packet that holds it lets go.
-    static void Free(BlockHeader *block)
-    {
-        if (block->lent)
-            av_buffer_unref(&block->lent); // frees the block when no packet holds it
-        else
-            ::operator delete(block);
-    }
-
-private:
-    static constexpr size_t kMaxBytes = 4 << 20;
-    static constexpr size_t kMaxOwnBytes = 1 << 20;
-
-    enum class Open : unsigned char { kUnset, kOpen, kClosed };
-    struct Closer {
-        ~Closer();
-    };
-
-    void GiveShared(size_t sizeClass, BlockHeader *block)
-    {
-        {
-            std::lock_guard<std::mutex> hold(m_lock);
-            if (m_shared.Keep(sizeClass, block, kMaxBytes))
-                return;
-        }
-        Free(block);
-    }
-
     std::mutex m_lock;
-    BlockLists m_shared; // under m_lock
-
-    // The calling thread's own blocks, and whether it may still keep some.
-    static thread_local BlockLists t_own;
-    static thread_local Open t_ownOpen;
-    static thread_local Closer t_closer;
+    BlockHeader *m_first[kClasses] = {}; // per class, oldest first, linked through next; under m_lock
+    BlockHeader *m_last[kClasses] = {};  // per class, the newest; under m_lock
+    size_t m_bytes = 0;                  // the bytes of the blocks kept, under m_lock
 };
 
 BlockCache g_blocks;
 static_assert(std::is_trivially_destructible_v<BlockCache>, "buffers released at exit still find the cache");
-static_assert(std::is_trivially_destructible_v<BlockLists>, "buffers released at a thread's exit still find its lists");
-
-thread_local BlockLists BlockCache::t_own;
-thread_local BlockCache::Open BlockCache::t_ownOpen = BlockCache::Open::kUnset;
-thread_local BlockCache::Closer BlockCache::t_closer;
-
-BlockCache::Closer::~Closer()
-{
-    t_ownOpen = Open::kClosed;
-    t_own.Drain([](size_t sizeClass, BlockHeader *block) { g_blocks.GiveShared(sizeClass, block); });
-}
 
 } // namespace
 

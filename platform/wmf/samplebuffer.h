@@ -12,8 +12,7 @@ namespace twwmf {
 
 // The memory of a sample buffer: this header, then the object and its bytes.
 // A block is either a live buffer's (which alone touches the header) or kept by
-// the blocks cache: in one thread's own lists (that thread's alone) or in the
-// shared ones (under their lock). The reference count of `lent` is FFmpeg's
+// the blocks cache (under its lock). The reference count of `lent` is FFmpeg's
 // atomic one: a packet on any thread may let go of its reference at any time.
 struct alignas(16) BlockHeader {
     BlockHeader *next;  // in the cache's list while the block is kept

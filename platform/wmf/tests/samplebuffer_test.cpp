@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "samplebuffer.h"
@@ -114,20 +113,6 @@ TEST(SampleBuffer, TheBlockOfABufferThatWentIsTakenAgainForOneOfItsSize)
     EXPECT_EQ(0xAB, shared->data[1479]);
     av_buffer_unref(&shared);
     third->Release();
-}
-
-// A thread keeps blocks of its own; when it ends they are the other threads'.
-TEST(SampleBuffer, TheBlocksOfAThreadThatEndedAreTakenAgainByOthers)
-{
-    BYTE *gone = nullptr;
-    std::thread([&gone] {
-        SampleBuffer *buffer = Make(2900);
-        gone = BytesOf(buffer);
-        buffer->Release();
-    }).join();
-    SampleBuffer *again = TakeBlockOf(gone, 2900);
-    ASSERT_NE(nullptr, again);
-    again->Release();
 }
 
 // A block lent to a packet keeps its packet buffer: once the packet lets go it
