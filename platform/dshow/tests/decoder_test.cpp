@@ -392,4 +392,28 @@ TEST_F(Decoders, DamagedPacketsAreSkippedAndDecodingRecoversAtTheNextKeyFrame)
     EXPECT_EQ(whole.size() - 2, blocks.size()) << "one block lost for each damaged packet, no more";
 }
 
+// A stream joined between key frames (a live broadcast's first packet can end the
+// group of pictures before its key frame): the decoder gives no picture until
+// the first key frame, whose picture is FFmpeg's, rather than the delta frames
+// decoded over nothing.
+TEST_F(Decoders, VideoJoinedBetweenKeyFramesStartsAtTheFirstKeyFrame)
+{
+    std::string clip = dir.file("clip.asf");
+    ASSERT_EQ("", wmftest::MakeClip(clip, {"--seconds", "2", "--size", "176x144", "--fps", "25", "--gop", "10",
+                                           "--no-audio"}));
+    auto reference = wmftest::FfmpegFrameMd5s(clip, dir.file("frames.md5"));
+    auto packets = Packets(clip, true);
+    ASSERT_EQ(50u, packets.size());
+    ASSERT_TRUE(!packets[3].key && packets[10].key);
+    std::vector<wmftest::ClipPacket> joined(packets.begin() + 3, packets.end());
+    auto frames = Decode(clip, true, MEDIASUBTYPE_RGB32, joined);
+    ASSERT_EQ(packets.size() - 10, frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(packets[10 + i].ptsMs * kMs, frames[i].start) << "frame " << i;
+        EXPECT_EQ(reference[10 + i], wmftest::TopDownMd5(frames[i].bytes, 176, 144)) << "frame " << i;
+    }
+    ASSERT_FALSE(frames.empty());
+    EXPECT_TRUE(frames[0].discontinuity);
+}
+
 } // namespace

@@ -77,6 +77,7 @@ void AvDecoder::Reset()
         avcodec_flush_buffers(m_ctx);
     ResetConversion();
     m_discontinuity = true;
+    m_waitingForKey = true;
     m_lastStart = AV_NOPTS_VALUE;
     m_next = AV_NOPTS_VALUE;
     m_prerollTimes.clear();
@@ -128,6 +129,13 @@ HRESULT AvDecoder::Receive(kit::InputPin *, IMediaSample *sample)
     std::lock_guard<std::mutex> hold(m_codecLock);
     if (sample->IsDiscontinuity() == S_OK)
         m_discontinuity = true;
+    if (m_waitingForKey && StartsAtKeyFrame()) {
+        if (!(packet->flags & AV_PKT_FLAG_KEY)) {
+            av_packet_free(&packet);
+            return S_OK;
+        }
+        m_waitingForKey = false;
+    }
     if (SUCCEEDED(timed) && sample->IsPreroll() == S_OK)
         m_prerollTimes.insert(start);
     HRESULT hr = Decode(packet);

@@ -6,7 +6,8 @@
 // decoder rejects is skipped. Sample times go with the packet into the decoder
 // and come back with its frame; a discontinuity goes on the next frame out.
 // Preroll samples (before a seek position) are decoded; their frames are not
-// delivered.
+// delivered. A decoder of pictures that depend on earlier ones takes nothing
+// before the first key frame after a start, flush or restart.
 //
 // Threads: the codec state (m_codecLock) is used by the streaming thread in
 // Receive/EndOfStream and reset by EndFlush (flushing thread) and by a pause
@@ -41,6 +42,9 @@ protected:
     virtual REFERENCE_TIME FrameDuration(const AVFrame *frame) = 0;
     // Forgets conversion state (m_codecLock held).
     virtual void ResetConversion() {}
+    // True when packets before the first key frame cannot be decoded whole (a
+    // stream joined between key frames would give pictures over nothing).
+    virtual bool StartsAtKeyFrame() const { return false; }
 
     // Gives the context a padded copy of the codec data; false when memory runs out.
     static bool SetCodecData(AVCodecContext *ctx, const BYTE *data, size_t size);
@@ -65,6 +69,7 @@ private:
     AVCodecContext *m_ctx = nullptr;   // m_codecLock
     AVFrame *m_frame = nullptr;        // m_codecLock
     bool m_discontinuity = true;       // m_codecLock: mark the next frame out
+    bool m_waitingForKey = true;       // m_codecLock: no key frame since the last reset
     REFERENCE_TIME m_lastStart = AV_NOPTS_VALUE;  // m_codecLock: start of the last frame out
     REFERENCE_TIME m_next = AV_NOPTS_VALUE;       // m_codecLock: where it ended
     std::set<REFERENCE_TIME> m_prerollTimes;      // m_codecLock: start times of preroll input not yet out

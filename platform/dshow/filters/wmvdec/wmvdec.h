@@ -29,6 +29,7 @@ protected:
     long OutputBytes(const AVFrame *frame) override;
     REFERENCE_TIME FrameDuration(const AVFrame *frame) override;
     HRESULT WriteFrame(const AVFrame *frame, BYTE *buffer, long size, long *written) override;
+    bool StartsAtKeyFrame() const override { return true; }
 
 private:
     SwsContext *m_sws = nullptr;    // the codec lock
