@@ -7,26 +7,9 @@
 #include "windows/window_surface.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace twgui {
 namespace {
-
-// Copies n pixels, setting their alpha byte. In blocks of eight, which the
-// compiler turns into a few vector operations: a frame's rows pass through here.
-void OpaqueCopy(uint32_t *out, const uint32_t *in, size_t n)
-{
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint32_t block[8];
-        std::memcpy(block, in + i, sizeof block);
-        for (uint32_t &px : block)
-            px |= 0xFF000000u;
-        std::memcpy(out + i, block, sizeof block);
-    }
-    for (; i < n; ++i)
-        out[i] = in[i] | 0xFF000000u;
-}
 
 // Copies the picture into the image at (x, y), clipped, and returns the part of
 // the image it covers; the caller holds the image's mutex. Images are
@@ -40,7 +23,8 @@ QRect CopyInto(QImage &image, int x, int y, const PictureView &picture)
     for (int row = y0; row < y1; ++row) {
         const uint32_t *in = picture.pixels + size_t(row - y) * size_t(picture.stride) + (x0 - x);
         auto *out = reinterpret_cast<uint32_t *>(image.scanLine(row)) + x0;
-        OpaqueCopy(out, in, size_t(x1 - x0));
+        for (int col = x0; col < x1; ++col)
+            *out++ = *in++ | 0xFF000000u;
     }
     return x0 < x1 && y0 < y1 ? QRect(x0, y0, x1 - x0, y1 - y0) : QRect();
 }
