@@ -11,13 +11,12 @@
 namespace twgui {
 namespace {
 
-// Copies the picture into the image at (x, y), clipped, and returns the part of
-// the image it covers; the caller holds the image's mutex. Images are
-// Format_RGB32, whose pixels carry an opaque alpha byte.
-QRect CopyInto(QImage &image, int x, int y, const PictureView &picture)
+// Copies the picture into the image at (x, y), clipped; the caller holds the
+// image's mutex. Images are Format_RGB32, whose pixels carry an opaque alpha byte.
+void CopyInto(QImage &image, int x, int y, const PictureView &picture)
 {
     if (!picture.pixels || picture.width <= 0 || picture.height <= 0)
-        return QRect();
+        return;
     const int x0 = std::max(x, 0), x1 = std::min<int64_t>(int64_t(x) + picture.width, image.width());
     const int y0 = std::max(y, 0), y1 = std::min<int64_t>(int64_t(y) + picture.height, image.height());
     for (int row = y0; row < y1; ++row) {
@@ -26,7 +25,6 @@ QRect CopyInto(QImage &image, int x, int y, const PictureView &picture)
         for (int col = x0; col < x1; ++col)
             *out++ = *in++ | 0xFF000000u;
     }
-    return x0 < x1 && y0 < y1 ? QRect(x0, y0, x1 - x0, y1 - y0) : QRect();
 }
 
 } // namespace
@@ -39,14 +37,10 @@ bool PresentPicture(HWND hwnd, int x, int y, const PictureView &picture)
     bool first = false;
     {
         std::lock_guard<std::mutex> lock(surface->mutex);
-        const QRect part = CopyInto(surface->image, x, y, picture);
+        CopyInto(surface->image, x, y, picture);
         first = surface->videoPictures++ == 0;
-        // Only the picture's part is handed over, a frame's worth rather than the
-        // whole client area. (Under the lock, so that presents reach the Qt thread
-        // in the order they were drawn.)
-        if (!part.isEmpty())
-            PresentSurfacePart(hwnd, *surface, part);
     }
+    PresentClientSurface(hwnd);
     // The moment a window first shows video, for unattended runs and benchmarks.
     if (first)
         AppendUiLog({"video", "shown"});

@@ -119,38 +119,18 @@ public:
         setFocusPolicy(Qt::StrongFocus);
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
-    // A picture of the whole client area; it holds every part shown before it.
     void SetImage(const QImage &image)
     {
         m_image = image;
-        m_part = QImage();
         update();
-    }
-    // A new picture of one part (a video frame): only that part is repainted.
-    void SetPart(const QImage &part, const QPoint &at)
-    {
-        const QRect area(at, part.size());
-        if (!m_part.isNull() && !area.contains(PartRect()))
-            MergePart();        // the part moved: keep what the old one showed
-        m_part = part;
-        m_partAt = at;
-        update(area);
     }
 
 protected:
-    void paintEvent(QPaintEvent *e) override
+    void paintEvent(QPaintEvent *) override
     {
-        // Opaque: every pixel of the rectangle is painted, black beyond the pictures.
         QPainter p(this);
-        const QRect part = PartRect();
-        QRegion whole = QRegion(e->rect()).intersected(QRect(QPoint(0, 0), m_image.size())).subtracted(part);
-        for (const QRect &r : whole)
-            p.drawImage(r.topLeft(), m_image, r);
-        for (const QRect &r : QRegion(e->rect()).subtracted(whole).subtracted(part))
-            p.fillRect(r, Qt::black);
-        const QRect shown = e->rect().intersected(part);
-        if (!shown.isEmpty())
-            p.drawImage(shown.topLeft(), m_part, shown.translated(-m_partAt));
+        p.fillRect(rect(), Qt::black);
+        p.drawImage(0, 0, m_image);
     }
     void mousePressEvent(QMouseEvent *e) override
     {
@@ -167,23 +147,8 @@ protected:
     }
 
 private:
-    QRect PartRect() const { return m_part.isNull() ? QRect() : QRect(m_partAt, m_part.size()); }
-    void MergePart()
-    {
-        const QRect covered = QRect(QPoint(0, 0), m_image.size()).united(PartRect());
-        if (m_image.size() != covered.size()) {
-            QImage grown(covered.size(), QImage::Format_RGB32);
-            grown.fill(Qt::black);
-            QPainter(&grown).drawImage(0, 0, m_image);
-            m_image = grown;
-        }
-        QPainter(&m_image).drawImage(m_partAt, m_part);
-    }
-
     HWND m_hwnd;
-    QImage m_image;     // the last whole client picture
-    QImage m_part;      // a newer picture of one part of it, at m_partAt; may be null
-    QPoint m_partAt;
+    QImage m_image;
 };
 
 class TopLevelWidget : public QWidget {
@@ -563,14 +528,6 @@ void MirrorPresent(HWND hwnd, const QImage &image)
     OnQt(hwnd, [image](QWidget *w) {
         if (auto *t = dynamic_cast<TopLevelWidget *>(w))
             t->Client()->SetImage(image);
-    });
-}
-
-void MirrorPresentPart(HWND hwnd, const QImage &part, const QPoint &at)
-{
-    OnQt(hwnd, [part, at](QWidget *w) {
-        if (auto *t = dynamic_cast<TopLevelWidget *>(w))
-            t->Client()->SetPart(part, at);
     });
 }
 

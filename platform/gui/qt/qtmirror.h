@@ -63,9 +63,6 @@ void MirrorMenuItemState(HWND hwnd, UINT id, bool grayed, bool checked);
 void MirrorSetItems(HWND combo, const std::vector<std::string> &items, int curSel);
 void MirrorSetProgress(HWND progress, int min, int max, int pos);
 void MirrorPresent(HWND hwnd, const QImage &image);
-// Shows a new picture of one part of the client area (a video frame) at `at`,
-// over the last whole picture: only that part is copied and repainted.
-void MirrorPresentPart(HWND hwnd, const QImage &part, const QPoint &at);
 
 // Triggers a menu item as the user would (nothing if it is gray); false if the
 // window has no such item.

@@ -1,15 +1,10 @@
 // Painting windows: BeginPaint's erase and update rectangle, window DCs clipped to
-// the client area, the screen DC, window DCs used from another thread, and video
-// pictures presented into part of a window.
+// the client area, the screen DC, and window DCs used from another thread.
 #include "gdi_testutil.h"
 
 #include <gtest/gtest.h>
-#include <twgui/testing.h>
-#include <twgui/video.h>
 
-#include <chrono>
 #include <thread>
-#include <vector>
 
 using gditest::FillColor;
 using gditest::MemDc;
@@ -178,65 +173,6 @@ TEST_F(GdiPaint, AnotherThreadPaintsThroughAWindowDc)
     worker.join();
     EXPECT_EQ(PixelAt(hwnd, 5, 5), kBackground);
     EXPECT_EQ(PixelAt(hwnd, 6, 5), kMark);
-}
-
-// Whether the window shows exactly what its client area holds.
-bool ShowsItsClientArea(HWND hwnd)
-{
-    twgui::test::WindowPixels shown = twgui::test::ReadWindowPixels(hwnd);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    std::vector<uint32_t> held;
-    HDC dc = GetDC(hwnd);
-    const bool read = twgui::ReadPicture(dc, client, &held);
-    ReleaseDC(hwnd, dc);
-    return read && shown.width == client.right && shown.height == client.bottom && shown.pixels == held;
-}
-
-// Waits until the window shows `want` at (x, y).
-bool ShowsAt(HWND hwnd, int x, int y, uint32_t want)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
-        twgui::test::WindowPixels shown = twgui::test::ReadWindowPixels(hwnd);
-        if (shown.width > x && shown.height > y && shown.At(x, y) == want)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-TEST_F(GdiPaint, PresentedPicturesShowOverWhatTheWindowPaintedAsItsClientAreaHoldsThem)
-{
-    HWND hwnd = Create("GdiPaintBrush");
-    ShowWindow(hwnd, SW_SHOWNORMAL);
-    Mark();
-    const uint32_t mark = 0xC86400;      // kMark as 0x00RRGGBB
-    // Pictures from a streaming thread, as a video renderer presents them: one, a
-    // second that moved and overlaps it, and one partly outside the client area.
-    auto present = [hwnd](int x, int y, int w, int h, uint32_t colour) {
-        std::vector<uint32_t> pixels(size_t(w) * size_t(h), colour);
-        std::thread([&] { EXPECT_TRUE(twgui::PresentPicture(hwnd, x, y, {pixels.data(), w, h, w})); }).join();
-    };
-    present(10, 20, 40, 30, 0x0000FF);
-    ASSERT_TRUE(ShowsAt(hwnd, 15, 25, 0x0000FF));
-    present(30, 30, 40, 30, 0xFF0000);
-    ASSERT_TRUE(ShowsAt(hwnd, 35, 35, 0xFF0000));
-    twgui::test::WindowPixels shown = twgui::test::ReadWindowPixels(hwnd);
-    EXPECT_EQ(0x0000FFu, shown.At(15, 25)) << "the first picture's uncovered part stays";
-    EXPECT_EQ(mark, shown.At(5, 5));
-    EXPECT_EQ(mark, shown.At(75, 35));
-    present(-20, 100, 60, 100, 0x00FF00);
-    ASSERT_TRUE(ShowsAt(hwnd, 0, 110, 0x00FF00));
-    EXPECT_EQ(mark, twgui::test::ReadWindowPixels(hwnd).At(45, 110));
-    EXPECT_TRUE(ShowsItsClientArea(hwnd));
-    // Painting the window again covers the pictures; a new one shows over that.
-    Mark();
-    ASSERT_TRUE(ShowsAt(hwnd, 15, 25, mark));
-    present(100, 10, 8, 8, 0x123456);
-    ASSERT_TRUE(ShowsAt(hwnd, 104, 14, 0x123456));
-    EXPECT_TRUE(ShowsItsClientArea(hwnd));
-    EXPECT_EQ(mark, twgui::test::ReadWindowPixels(hwnd).At(35, 35));
 }
 
 } // namespace

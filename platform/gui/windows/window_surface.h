@@ -33,8 +33,5 @@ HBRUSH ClassBackgroundBrush(HWND hwnd);
 
 // Hands a copy of the surface to the Qt thread to be shown. Any thread.
 void PresentClientSurface(HWND hwnd);
-// Hands a copy of one part of the surface to the Qt thread, to be shown over the
-// whole picture it was given last. The caller holds surface.mutex.
-void PresentSurfacePart(HWND hwnd, const ClientSurface &surface, const QRect &part);
 
 } // namespace twgui

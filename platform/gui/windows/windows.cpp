@@ -201,15 +201,12 @@ void PresentClientSurface(HWND hwnd)
     auto surface = GetClientSurface(hwnd);
     if (!surface)
         return;
-    // Handed over under the lock, so that presents reach the Qt thread in the
-    // order they were drawn (a whole picture never hides a newer part).
-    std::lock_guard<std::mutex> lock(surface->mutex);
-    MirrorPresent(hwnd, surface->image.copy());
-}
-
-void PresentSurfacePart(HWND hwnd, const ClientSurface &surface, const QRect &part)
-{
-    MirrorPresentPart(hwnd, surface.image.copy(part), part.topLeft());
+    QImage copy;
+    {
+        std::lock_guard<std::mutex> lock(surface->mutex);
+        copy = surface->image.copy();
+    }
+    MirrorPresent(hwnd, copy);
 }
 
 LRESULT DeliverMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -18,7 +18,7 @@ struct PictureView {
 };
 
 // Copies the picture into the window's client area with its top-left corner at
-// (x, y), clipped to the client area, and hands that part of it to the Qt thread
+// (x, y), clipped to the client area, and hands the client area to the Qt thread
 // to be shown. Any thread; never waits for the window's thread. False when hwnd
 // is not a window.
 bool PresentPicture(HWND hwnd, int x, int y, const PictureView &picture);
